@@ -1,0 +1,7 @@
+#include <iostream>
+
+int main(int argc, char** argv) {
+  (void)argc;
+  (void)argv;
+  return 0;
+}
