@@ -1,5 +1,7 @@
 #include "db/value.h"
 
+#include "util/text.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -38,22 +40,6 @@ int DaysInMonth(int y, int m) {
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) return 29;
   return kDays[m - 1];
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 // Splits "12:30:05" style groups of digits separated by any of `seps`.
@@ -233,13 +219,13 @@ std::string Value::DebugString() const {
 // ---- Parsing --------------------------------------------------------------
 
 bool ParseNumber(std::string_view text, double* out) {
-  std::string_view s = Trim(text);
+  std::string_view s = util::Trim(text);
   if (s.empty()) return false;
   bool neg = false;
   if (s.front() == '+' || s.front() == '-') {
     neg = s.front() == '-';
     s.remove_prefix(1);
-    s = Trim(s);
+    s = util::Trim(s);
   }
   std::string normal;
   bool digits = false, decimal = false;
@@ -278,7 +264,7 @@ bool ParseNumber(std::string_view text, double* out) {
 }
 
 bool ParseIso(std::string_view text, Date* out) {
-  std::string_view s = Trim(text);
+  std::string_view s = util::Trim(text);
   if (s.size() >= 10 && s[4] == '-' && s[7] == '-') {
     int p[3], n = 0, w[3];
     if (!SplitNumbers(s.substr(0, 10), "-", 3, p, &n, w) || n != 3 || w[0] != 4) return false;
@@ -302,12 +288,12 @@ bool ParseIso(std::string_view text, Date* out) {
 }
 
 bool ParseDate(std::string_view text, Date* out) {
-  std::string_view s = Trim(text);
+  std::string_view s = util::Trim(text);
   if (s.empty()) return false;
   if (ParseIso(s, out)) return true;
   size_t space = s.find(' ');
   std::string_view date_part = s.substr(0, space);
-  std::string_view time_part = space == std::string_view::npos ? "" : Trim(s.substr(space + 1));
+  std::string_view time_part = space == std::string_view::npos ? "" : util::Trim(s.substr(space + 1));
   int p[3], n = 0, w[3];
   if (!SplitNumbers(date_part, "/-.", 3, p, &n, w) || n != 3) return false;
   int year = p[2];
@@ -468,9 +454,9 @@ int16_t CInt(const Value& v) {
 bool CBool(const Value& v) {
   if (v.type() == Type::Boolean) return v.AsBool();
   if (v.IsText()) {
-    std::string_view t = Trim(v.AsText());
-    if (EqualsNoCase(t, "true")) return true;
-    if (EqualsNoCase(t, "false")) return false;
+    std::string_view t = util::Trim(v.AsText());
+    if (util::EqualsNoCase(t, "true")) return true;
+    if (util::EqualsNoCase(t, "false")) return false;
   }
   return CDbl(v) != 0;
 }

@@ -1,0 +1,287 @@
+#include "db/dialect.h"
+
+#include <cctype>
+#include <vector>
+
+#include "db/value.h"
+#include "util/text.h"
+
+namespace db {
+namespace {
+
+struct Token {
+  enum Kind { kWord, kString, kQuoted, kBracket, kNumber, kSpace, kPunct } kind;
+  std::string text;
+};
+
+bool IsWordStart(char c) {
+  return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#';
+}
+bool IsWordChar(char c) {
+  return IsWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$';
+}
+
+std::vector<Token> Tokenize(std::string_view s) {
+  std::vector<Token> out;
+  size_t i = 0;
+  while (i < s.size()) {
+    char c = s[i];
+    size_t start = i;
+    Token::Kind kind;
+    if (c == '\'' || c == '"') {
+      ++i;
+      while (i < s.size()) {
+        if (s[i] == c) {
+          if (i + 1 < s.size() && s[i + 1] == c) {
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        ++i;
+      }
+      kind = c == '\'' ? Token::kString : Token::kQuoted;
+    } else if (c == '[') {
+      size_t end = s.find(']', i);
+      i = end == std::string_view::npos ? s.size() : end + 1;
+      kind = Token::kBracket;
+    } else if (std::isspace(static_cast<unsigned char>(c))) {
+      while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+      kind = Token::kSpace;
+    } else if (IsWordStart(c)) {
+      while (i < s.size() && IsWordChar(s[i])) ++i;
+      kind = Token::kWord;
+    } else if (std::isdigit(static_cast<unsigned char>(c))) {
+      while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) ++i;
+      kind = Token::kNumber;
+    } else {
+      ++i;
+      kind = Token::kPunct;
+    }
+    out.push_back({kind, std::string(s.substr(start, i - start))});
+  }
+  return out;
+}
+
+bool IsWord(const Token& t, std::string_view w) {
+  return (t.kind == Token::kWord && util::EqualsNoCase(t.text, w)) ||
+         (t.kind == Token::kBracket && util::EqualsNoCase(t.text, "[" + std::string(w) + "]"));
+}
+bool IsPunct(const Token& t, char c) { return t.kind == Token::kPunct && t.text[0] == c; }
+
+// Index of the next token that is not white space, from i (or end).
+size_t Next(const std::vector<Token>& t, size_t i, size_t end) {
+  while (i < end && t[i].kind == Token::kSpace) ++i;
+  return i;
+}
+
+// Index of the ')' closing the '(' at `open`, or end.
+size_t Closing(const std::vector<Token>& t, size_t open, size_t end) {
+  int depth = 0;
+  for (size_t i = open; i < end; ++i) {
+    if (IsPunct(t[i], '(')) ++depth;
+    if (IsPunct(t[i], ')') && --depth == 0) return i;
+  }
+  return end;
+}
+
+// Splits the arguments between '(' at open and ')' at close on top-level commas.
+std::vector<std::pair<size_t, size_t>> Arguments(const std::vector<Token>& t, size_t open,
+                                                 size_t close) {
+  std::vector<std::pair<size_t, size_t>> args;
+  int depth = 0;
+  size_t start = open + 1;
+  for (size_t i = open + 1; i < close; ++i) {
+    if (IsPunct(t[i], '(')) ++depth;
+    if (IsPunct(t[i], ')')) --depth;
+    if (depth == 0 && IsPunct(t[i], ',')) {
+      args.emplace_back(start, i);
+      start = i + 1;
+    }
+  }
+  args.emplace_back(start, close);
+  return args;
+}
+
+std::string DateLiteral(const std::string& literal) {
+  std::string body = literal.substr(1, literal.size() - 2);
+  std::string_view trimmed = util::Trim(body);
+  // Only the shape DateForSql writes: dd/MM/yyyy, optionally followed by a time.
+  auto digits = [&](size_t from, size_t count) {
+    for (size_t k = from; k < from + count; ++k) {
+      if (k >= trimmed.size() || !std::isdigit(static_cast<unsigned char>(trimmed[k]))) return false;
+    }
+    return true;
+  };
+  bool shape = digits(0, 2) && trimmed.size() >= 10 && trimmed[2] == '/' && digits(3, 2) &&
+               trimmed[5] == '/' && digits(6, 4) && (trimmed.size() == 10 || trimmed[10] == ' ');
+  Date d;
+  if (!shape || !ParseDate(trimmed, &d)) return literal;
+  return "'" + ToIso(d) + "'";
+}
+
+std::string DateAddUnit(std::string part) {
+  part = util::ToLower(part);
+  if (part.size() >= 2 && (part.front() == '"' || part.front() == '\'' || part.front() == '[')) {
+    part = part.substr(1, part.size() - 2);
+  }
+  if (part == "mi" || part == "n" || part == "minute") return "minutes";
+  if (part == "hh" || part == "hour") return "hours";
+  if (part == "ss" || part == "s" || part == "second") return "seconds";
+  if (part == "mm" || part == "m" || part == "month") return "months";
+  if (part == "yy" || part == "yyyy" || part == "year") return "years";
+  return "days";
+}
+
+std::string Render(const std::vector<Token>& t, size_t begin, size_t end);
+
+std::string RenderTrimmed(const std::vector<Token>& t, std::pair<size_t, size_t> range) {
+  return std::string(util::Trim(Render(t, range.first, range.second)));
+}
+
+std::string Render(const std::vector<Token>& t, size_t begin, size_t end) {
+  std::string out;
+  for (size_t i = begin; i < end; ++i) {
+    const Token& tok = t[i];
+    size_t n = Next(t, i + 1, end);
+    bool call = n < end && IsPunct(t[n], '(');
+    if (tok.kind == Token::kString) {
+      out += DateLiteral(tok.text);
+    } else if ((IsWord(tok, "dbo") || IsWord(tok, "sys")) && n < end && IsPunct(t[n], '.')) {
+      i = n;  // drop the schema and its dot
+    } else if (IsWord(tok, "isnull") && call) {
+      out += "ifnull";
+    } else if (IsWord(tok, "getdate") && call) {
+      out += "datetime('now','localtime')";
+      i = Closing(t, n, end);
+    } else if (IsWord(tok, "dateadd") && call) {
+      size_t close = Closing(t, n, end);
+      auto args = Arguments(t, n, close);
+      if (args.size() != 3) {
+        out += Render(t, i, close + 1);
+      } else {
+        std::string unit = DateAddUnit(RenderTrimmed(t, args[0]));
+        out += "datetime(" + RenderTrimmed(t, args[2]) + ", (" + RenderTrimmed(t, args[1]) +
+               ") || ' " + unit + "')";
+      }
+      i = close;
+    } else if (IsWord(tok, "year") && call) {
+      size_t close = Closing(t, n, end);
+      out += "CAST(strftime('%Y', " + Render(t, n + 1, close) + ") AS INTEGER)";
+      i = close;
+    } else {
+      out += tok.text;
+    }
+  }
+  return out;
+}
+
+// Position of the top-level keyword `word` at or after `from`, or end.
+size_t FindKeyword(const std::vector<Token>& t, size_t from, size_t end, std::string_view word) {
+  int depth = 0;
+  for (size_t i = from; i < end; ++i) {
+    if (IsPunct(t[i], '(')) ++depth;
+    if (IsPunct(t[i], ')')) --depth;
+    if (depth == 0 && IsWord(t[i], word)) return i;
+  }
+  return end;
+}
+
+std::string Join(const std::vector<Token>& t, size_t b, size_t e) {
+  std::string s;
+  for (size_t i = b; i < e; ++i) s += t[i].text;
+  return std::string(util::Trim(s));
+}
+
+// Removes "target." in front of the assigned columns of a SET list.
+std::string UnqualifySet(const std::vector<Token>& t, size_t b, size_t e,
+                         const std::string& target) {
+  std::string s;
+  for (size_t i = b; i < e; ++i) {
+    size_t n = Next(t, i + 1, e);
+    bool qualifier = (t[i].kind == Token::kWord || t[i].kind == Token::kBracket) &&
+                     IsWord(t[i], target) && n < e && IsPunct(t[n], '.');
+    if (qualifier) {
+      // Only on the left of '=': the token after the column must be '='.
+      size_t col = Next(t, n + 1, e);
+      size_t after = Next(t, col + 1, e);
+      if (after < e && IsPunct(t[after], '=')) {
+        i = n;
+        continue;
+      }
+    }
+    s += t[i].text;
+  }
+  return std::string(util::Trim(s));
+}
+
+// "UPDATE t SET ... FROM a INNER JOIN t ON cond [WHERE w]" -> SQLite's UPDATE FROM,
+// where the target may not appear again in the FROM list.
+std::string RewriteUpdateFrom(const std::string& sql) {
+  std::vector<Token> t = Tokenize(sql);
+  size_t end = t.size();
+  size_t upd = Next(t, 0, end);
+  if (upd >= end || !IsWord(t[upd], "update")) return sql;
+  size_t tgt = Next(t, upd + 1, end);
+  if (tgt >= end) return sql;
+  std::string target = t[tgt].text;
+  if (t[tgt].kind == Token::kBracket) target = target.substr(1, target.size() - 2);
+  size_t set = FindKeyword(t, tgt + 1, end, "set");
+  if (set == end) return sql;
+  size_t from = FindKeyword(t, set + 1, end, "from");
+  std::string assignments = UnqualifySet(t, set + 1, from, target);
+  if (from == end) {
+    if (assignments == Join(t, set + 1, end)) return sql;
+    return "UPDATE " + target + " SET " + assignments;
+  }
+  size_t where = FindKeyword(t, from + 1, end, "where");
+
+  // FROM list: first table, then "INNER JOIN x ON cond" items.
+  struct Item {
+    std::string table, cond;
+  };
+  std::vector<Item> items;
+  size_t i = Next(t, from + 1, where);
+  size_t join = FindKeyword(t, i, where, "inner");
+  items.push_back({Join(t, i, join), ""});
+  while (join < where) {
+    size_t jw = Next(t, join + 1, where);  // JOIN
+    size_t tab = Next(t, jw + 1, where);
+    size_t on = FindKeyword(t, tab, where, "on");
+    size_t next = FindKeyword(t, on, where, "inner");
+    items.push_back({Join(t, tab, on), Join(t, on + 1, next)});
+    join = next;
+  }
+  std::vector<std::string> conds;
+  std::string from_list;
+  for (size_t k = 0; k < items.size(); ++k) {
+    bool is_target = util::EqualsNoCase(items[k].table, target);
+    if (!items[k].cond.empty()) conds.push_back(items[k].cond);
+    if (is_target) continue;
+    if (from_list.empty()) {
+      from_list = items[k].table;
+    } else {
+      from_list += " INNER JOIN " + items[k].table + " ON " + items[k].cond;
+      conds.pop_back();
+    }
+  }
+  if (where < end) conds.push_back(Join(t, where + 1, end));
+  std::string out = "UPDATE " + target + " SET " + assignments + " FROM " + from_list;
+  for (size_t k = 0; k < conds.size(); ++k) {
+    out += (k == 0 ? " WHERE (" : " AND (") + conds[k] + ")";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string TsqlToSqlite(std::string_view tsql) {
+  std::vector<Token> tokens = Tokenize(tsql);
+  std::string out = Render(tokens, 0, tokens.size());
+  size_t first = Next(tokens, 0, tokens.size());
+  if (first < tokens.size() && IsWord(tokens[first], "update")) out = RewriteUpdateFrom(out);
+  return out;
+}
+
+}  // namespace db

@@ -1,0 +1,64 @@
+#include "db/dialect.h"
+
+#include <gtest/gtest.h>
+
+namespace db {
+namespace {
+
+struct Case {
+  const char* tsql;
+  const char* sqlite;
+};
+
+TEST(Dialect, RewritesEveryConstructTheProgramSends) {
+  const Case cases[] = {
+      // Unchanged text.
+      {"Select * from tabBarcode where Barcode='8001'", "Select * from tabBarcode where Barcode='8001'"},
+      {"select * from tabTestateScontrini where 1=2", "select * from tabTestateScontrini where 1=2"},
+      // isnull, also in other letter case, not inside strings.
+      {"SELECT * FROM tabGiustificaSconto WHERE isnull(flagExport,0)<>0",
+       "SELECT * FROM tabGiustificaSconto WHERE ifnull(flagExport,0)<>0"},
+      {"select ISNULL (a,0), 'isnull(x)' from t", "select ifnull (a,0), 'isnull(x)' from t"},
+      // Schema prefixes.
+      {" From [dbo].[tabDettaglio] where idtestata = 5", " From [tabDettaglio] where idtestata = 5"},
+      {"select idcassa from dbo.tabTestateScontrini where idtestata = 3",
+       "select idcassa from tabTestateScontrini where idtestata = 3"},
+      // Date literals of DateForSql become ISO text; other strings stay.
+      {"DataDocumento='04/12/2026'", "DataDocumento='2026-12-04 00:00:00'"},
+      {"x>='04/12/2026 19:05:11:000' and y<='04/12/2026 23:59:59'",
+       "x>='2026-12-04 19:05:11' and y<='2026-12-04 23:59:59'"},
+      {"Barcode='1/2/3' or Barcode='12/31/2026' or c='it''s'",
+       "Barcode='1/2/3' or Barcode='12/31/2026' or c='it''s'"},
+      // The guard.
+      {"SELECT * FROM sys.sysprocesses WHERE dbid > 0 and hostname<> 'TILL1' and program_name "
+       "='Velkaris' and last_batch > dateadd(\"mi\", -10, getdate())",
+       "SELECT * FROM sysprocesses WHERE dbid > 0 and hostname<> 'TILL1' and program_name "
+       "='Velkaris' and last_batch > datetime(datetime('now','localtime'), (-10) || ' minutes')"},
+      // year().
+      {"and year(DataDocumento)= 2026", "and CAST(strftime('%Y', DataDocumento) AS INTEGER)= 2026"},
+      {"and year(Data)= 2026", "and CAST(strftime('%Y', Data) AS INTEGER)= 2026"},
+      // UPDATE ... FROM ... INNER JOIN target.
+      {"UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
+       "tabGiacenze.Disponibile FROM tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = "
+       "tabBarcode.barcode WHERE tabGiacenze.Barcode='800''1' and tabGiacenze.IdMagazzino=1",
+       "UPDATE tabBarcode SET Giacenza = tabGiacenze.Giacenza, Disponibile = tabGiacenze.Disponibile "
+       "FROM tabGiacenze WHERE (tabGiacenze.Barcode = tabBarcode.barcode) AND "
+       "(tabGiacenze.Barcode='800''1' and tabGiacenze.IdMagazzino=1)"},
+      {"UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
+       "tabGiacenze.Disponibile FROM tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = "
+       "tabBarcode.barcode ",
+       "UPDATE tabBarcode SET Giacenza = tabGiacenze.Giacenza, Disponibile = tabGiacenze.Disponibile "
+       "FROM tabGiacenze WHERE (tabGiacenze.Barcode = tabBarcode.barcode)"},
+      {"UPDATE t SET t.a = s.a FROM t INNER JOIN s ON s.id = t.id WHERE s.k=1",
+       "UPDATE t SET a = s.a FROM s WHERE (s.id = t.id) AND (s.k=1)"},
+      // Plain updates keep their text.
+      {"Update tabArticoli set Giacenza=1.5, Disponibile=-2 where idarticolo=7",
+       "Update tabArticoli set Giacenza=1.5, Disponibile=-2 where idarticolo=7"},
+      {"update tabDettaglio SET FlagExport=1 where idDettaglio=12",
+       "update tabDettaglio SET FlagExport=1 where idDettaglio=12"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TsqlToSqlite(c.tsql), c.sqlite) << c.tsql;
+}
+
+}  // namespace
+}  // namespace db

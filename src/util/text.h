@@ -1,0 +1,17 @@
+// Small text helpers shared by every layer.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace util {
+
+std::string_view Trim(std::string_view s);
+std::string ToLower(std::string_view s);
+std::string ToUpper(std::string_view s);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view s, std::string_view prefix);
+// Replaces every occurrence of `from` (exact, case-sensitive).
+std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
+
+}  // namespace util
