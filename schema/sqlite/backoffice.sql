@@ -1,0 +1,640 @@
+-- Back-office database, SQLite form. Types follow SQL Server's (int ids, float amounts,
+-- bit flags, nvarchar texts, datetime as ISO text); text compares without case.
+
+-- Counters behind the "GetNewID" procedure: the last id handed out per table and column
+-- (names kept in lower case).
+CREATE TABLE IF NOT EXISTS tabContatoriID (
+  NomeTabella nvarchar(128) NOT NULL COLLATE NOCASE,
+  NomeColonna nvarchar(128) NOT NULL COLLATE NOCASE,
+  UltimoID int NOT NULL,
+  PRIMARY KEY (NomeTabella, NomeColonna)
+);
+
+-- Stand-in for SQL Server's sys.sysprocesses, read by the pending-transaction guard.
+CREATE TABLE IF NOT EXISTS sysprocesses (
+  spid smallint PRIMARY KEY,
+  kpid smallint,
+  blocked smallint,
+  waittime bigint,
+  lastwaittype nvarchar(32),
+  dbid smallint,
+  uid smallint,
+  cpu int,
+  physical_io bigint,
+  memusage int,
+  login_time datetime,
+  last_batch datetime,
+  ecid smallint,
+  open_tran smallint,
+  status nvarchar(30) COLLATE NOCASE,
+  hostname nvarchar(128) COLLATE NOCASE,
+  program_name nvarchar(128) COLLATE NOCASE,
+  hostprocess nvarchar(10),
+  cmd nvarchar(16),
+  nt_domain nvarchar(128),
+  nt_username nvarchar(128),
+  net_address nvarchar(12),
+  net_library nvarchar(12),
+  loginame nvarchar(128) COLLATE NOCASE
+);
+
+CREATE TABLE IF NOT EXISTS tabAliquoteIva (
+  Codice nvarchar(10) NOT NULL COLLATE NOCASE PRIMARY KEY,
+  Descrizione nvarchar(255) COLLATE NOCASE,
+  aliquotaIva float
+);
+
+CREATE TABLE IF NOT EXISTS tabValute (
+  Valuta nvarchar(10) NOT NULL COLLATE NOCASE PRIMARY KEY,
+  Descrizione nvarchar(100) COLLATE NOCASE,
+  Arrotondamento float
+);
+
+-- Causali of documents and warehouse movements.
+CREATE TABLE IF NOT EXISTS tabCausali (
+  IdCausale INTEGER PRIMARY KEY,
+  Causale nvarchar(20) COLLATE NOCASE,
+  Descrizione nvarchar(255) COLLATE NOCASE,
+  TipoMovimento nvarchar(1) COLLATE NOCASE,
+  CausaleMovimentoSecondario nvarchar(20) COLLATE NOCASE,
+  FlagVendita bit,
+  Ddt bit,
+  Fatture bit,
+  Gestionale bit,
+  Preventivo bit
+);
+CREATE INDEX IF NOT EXISTS ixCausali_Causale ON tabCausali (Causale);
+
+CREATE TABLE IF NOT EXISTS tabConti (
+  ID INTEGER PRIMARY KEY,
+  Conto nvarchar(255) COLLATE NOCASE
+);
+
+CREATE TABLE IF NOT EXISTS tabClienti (
+  IdCliente INTEGER PRIMARY KEY,
+  RagioneSociale nvarchar(255) COLLATE NOCASE,
+  FlagIvaCliente bit,
+  IvaCliente float,
+  CodiceIvaCliente nvarchar(10) COLLATE NOCASE
+);
+
+-- Articles: Movimentato, AggiornaGiacenze (stock-managed), BloccaConGiacenzaAZero,
+-- Attivo, Giacenza and Disponibile are kept by the stock update.
+CREATE TABLE IF NOT EXISTS tabArticoli (
+  idArticolo INTEGER PRIMARY KEY,
+  CodiceArticolo nvarchar(50) COLLATE NOCASE,
+  Descrizione nvarchar(255) COLLATE NOCASE,
+  aliquotaIva float,
+  CodiceIva nvarchar(10) COLLATE NOCASE,
+  UM nvarchar(10) COLLATE NOCASE,
+  UM2 nvarchar(10) COLLATE NOCASE,
+  TipoUmVen int,
+  Movimentato bit,
+  AggiornaGiacenze bit,
+  BloccaConGiacenzaAZero bit,
+  Attivo bit,
+  Giacenza float,
+  Disponibile float
+);
+CREATE INDEX IF NOT EXISTS ixArticoli_Codice ON tabArticoli (CodiceArticolo);
+
+CREATE TABLE IF NOT EXISTS tabBarcode (
+  Barcode nvarchar(50) NOT NULL COLLATE NOCASE PRIMARY KEY,
+  idArticolo int,
+  NonVisibile bit,
+  isNumSeriale bit,
+  isBarcodeScatola bit,
+  DataCreaz datetime,
+  OraCreaz datetime,
+  idVariante1 int,
+  idVariante2 int,
+  idVariante3 int,
+  Giacenza float,
+  Disponibile float
+);
+CREATE INDEX IF NOT EXISTS ixBarcode_Articolo ON tabBarcode (idArticolo, DataCreaz);
+
+-- Stock per barcode and warehouse.
+CREATE TABLE IF NOT EXISTS tabGiacenze (
+  IdGiacenza INTEGER PRIMARY KEY,
+  idMagazzino int,
+  Barcode nvarchar(50) COLLATE NOCASE,
+  idArticolo int,
+  Giacenza float,
+  Ordinato float,
+  Impegnato float,
+  Disponibile float,
+  Arrivato float
+);
+CREATE INDEX IF NOT EXISTS ixGiacenze_Barcode ON tabGiacenze (Barcode, idMagazzino);
+CREATE INDEX IF NOT EXISTS ixGiacenze_Articolo ON tabGiacenze (idArticolo, idMagazzino);
+
+-- Document number counters per book (Prefisso), year and key.
+CREATE TABLE IF NOT EXISTS tabProgressivi (
+  ID INTEGER PRIMARY KEY,
+  Prefisso nvarchar(20) COLLATE NOCASE,
+  AnnoProgressivo int,
+  Causale nvarchar(50) COLLATE NOCASE,
+  Numero int
+);
+CREATE INDEX IF NOT EXISTS ixProgressivi_Chiave ON tabProgressivi (Causale, AnnoProgressivo, Prefisso);
+
+-- Back-office receipt documents.
+CREATE TABLE IF NOT EXISTS tabTestateScontrini (
+  idTestata INTEGER PRIMARY KEY,
+  DataCreaz datetime,
+  Numerazione int,
+  TotaleImponibile float DEFAULT 0,
+  TotaleIva float DEFAULT 0,
+  TotaleImporto float DEFAULT 0,
+  IdCausale int,
+  IDCliente int,
+  idFidelityCard int,
+  idMagazzino int,
+  idOperatore int,
+  idUtente_Creazione int,
+  idCassa int,
+  idOrdineConsegna int,
+  bollettario nvarchar(20) COLLATE NOCASE,
+  NumeroScontrino int,
+  DataOraScontrino datetime,
+  idListino int,
+  idScontoListini int,
+  Sconto1 float,
+  Sconto2 float,
+  Sconto3 float,
+  Sconto4 float,
+  ForzaListinoTestata bit,
+  Printed bit,
+  IdModoPunti int,
+  Fid_SaldoPunti float,
+  Fid_SaldoImporto float,
+  Fid_PuntiArticoli float,
+  Fid_ImportoArticoli float,
+  Fid_PuntiOmaggi float,
+  Fid_ImportoOmaggi float,
+  Fid_PuntiSpesa float,
+  Fid_ImportoSpesa float,
+  idTransazioneFidelity int,
+  DataIncasso datetime,
+  idSospeso int,
+  DataAgg datetime,
+  UtenteUltimoAccesso nvarchar(50) COLLATE NOCASE,
+  CAP nvarchar(10) COLLATE NOCASE
+);
+CREATE INDEX IF NOT EXISTS ixTestateScontrini_Cassa ON tabTestateScontrini (idMagazzino, idCassa, DataOraScontrino);
+
+CREATE TABLE IF NOT EXISTS tabDettaglioScontrini (
+  idDettaglio INTEGER PRIMARY KEY,
+  idTestata int,
+  riga int,
+  IdCausale int,
+  idListino int,
+  idReparto int,
+  idGiustificaSconto int,
+  Barcode nvarchar(50) COLLATE NOCASE,
+  idArticolo int,
+  Descrizione nvarchar(255) COLLATE NOCASE,
+  PrezzoVenditaNettoIva float,
+  prezzoVendita float,
+  Quantita float,
+  UM nvarchar(10) COLLATE NOCASE,
+  Quantita2 float,
+  UM2 nvarchar(10) COLLATE NOCASE,
+  aliquotaIva float,
+  CodiceIva nvarchar(10) COLLATE NOCASE,
+  Sconto1 float,
+  Sconto2 float,
+  Sconto3 float,
+  Sconto4 float,
+  idBuono int,
+  isOmaggio bit,
+  IdModoPunti int,
+  Fid_PuntiArticolo float,
+  Fid_ImportoArticolo float,
+  ScontriniNonStampare bit,
+  CostoImponibile float,
+  CostoImporto float,
+  CostoCodiceIva nvarchar(10) COLLATE NOCASE,
+  CostoSconto1 float,
+  CostoSconto2 float,
+  CostoSconto3 float,
+  CostoSconto4 float,
+  codiceArticolo nvarchar(50) COLLATE NOCASE,
+  IdCausaleMagazzino int,
+  Note nvarchar(4000) COLLATE NOCASE,
+  priceManuallyChanged bit,
+  idPromoAttivata int,
+  idTipoPromoAttivata int,
+  PromoExPrezzo float,
+  PromoExSconto1 float,
+  PromoExSconto2 float,
+  PromoExSconto3 float,
+  PromoExSconto4 float,
+  storicoImportoRegolaSconto float,
+  storicoSc1RegolaSconto float,
+  storicoSc2RegolaSconto float,
+  storicoSc3RegolaSconto float,
+  storicoSc4RegolaSconto float,
+  StoricoImportoListino float,
+  StoricoSc1Listino float,
+  StoricoSc2Listino float,
+  StoricoSc3Listino float,
+  StoricoSc4Listino float,
+  IdTabRegolePrezziVendita int,
+  idtabAccontiClienti int,
+  idUtente_Comanda int,
+  DataCreaz datetime,
+  DataAgg datetime,
+  TotaleNettoSconto float,
+  Imponibile float,
+  Iva float,
+  Totale float,
+  ImportoSconto float,
+  CostoTotaleImporto float,
+  CostoTotaleImponibile float,
+  CostoTotaleIva float,
+  MarginalitaEuro float,
+  MarginalitaPercen float
+);
+CREATE INDEX IF NOT EXISTS ixDettaglioScontrini_Testata ON tabDettaglioScontrini (idTestata);
+
+CREATE TABLE IF NOT EXISTS tabPagamentiScontriniBackoffice (
+  ID INTEGER PRIMARY KEY,
+  idTestata int,
+  IdPagamento int,
+  idCausaleContabile int,
+  idUtente int,
+  idCassa int,
+  ImportoIncassato float,
+  Coefficiente int,
+  DataOperazione datetime,
+  DataCreaz datetime,
+  DataAgg datetime,
+  UtenteUltimoAccesso nvarchar(50) COLLATE NOCASE,
+  Cambio float,
+  valuta nvarchar(10) COLLATE NOCASE,
+  NoteMovimento nvarchar(255) COLLATE NOCASE,
+  Cassetto smallint,
+  TipoOperazione smallint,
+  ingenico_AuthCode nvarchar(50) COLLATE NOCASE,
+  ingenico_Ticket nvarchar(4000) COLLATE NOCASE,
+  ingenico_CardType smallint
+);
+CREATE INDEX IF NOT EXISTS ixPagamentiBackoffice_Testata ON tabPagamentiScontriniBackoffice (idTestata);
+
+-- Fidelity-card movements; idScontrino is the back-office receipt they belong to.
+CREATE TABLE IF NOT EXISTS tabFidelity_Transazioni (
+  idTransazione INTEGER PRIMARY KEY,
+  idFidelityCard int,
+  idMagazzino int,
+  idCassa int,
+  IDCliente int,
+  NumeroDocumento int,
+  DataMovimento datetime,
+  TipoMovimento int,
+  DataValuta datetime,
+  ImportoIncasso float,
+  Quantita float,
+  Codice nvarchar(50) COLLATE NOCASE,
+  Descrizione nvarchar(255) COLLATE NOCASE,
+  TipoDocumento int,
+  idScontrino int,
+  DataCreaz datetime
+);
+CREATE INDEX IF NOT EXISTS ixFidelityTransazioni_Scontrino ON tabFidelity_Transazioni (idScontrino);
+
+-- Goods vouchers.
+CREATE TABLE IF NOT EXISTS tabBuoniMerce (
+  idBuono INTEGER PRIMARY KEY,
+  idTipoBuono int,
+  Importo float,
+  ImportoResiduo float,
+  dataEmissione datetime,
+  dataValidita datetime,
+  dataRientro datetime,
+  idMagazzinoScontrinoAcquisto int,
+  idCassaScontrinoAcquisto int,
+  numeroScontrinoAcquisto int,
+  dataScontrinoAcquisto datetime,
+  idTestataScontrino int,
+  IDCliente int,
+  importoVendutoScontrino float,
+  imponibileVendutoScontrino float
+);
+
+-- Customer down-payment movements.
+CREATE TABLE IF NOT EXISTS tabdettaglioAccontiClienti (
+  ID INTEGER PRIMARY KEY,
+  idtabAccontiClienti int,
+  TipoOperazione int,
+  TipoDocumento int,
+  IdDettaglioDocumento int,
+  ImportoMovimentoAcconto float,
+  UtenteUltimoAccesso nvarchar(50) COLLATE NOCASE
+);
+
+-- Warehouse movements: summary headers and their rows.
+CREATE TABLE IF NOT EXISTS tabTestateMagazzino (
+  idTestata INTEGER PRIMARY KEY,
+  IdTestataRiferimento int,
+  IDMagazzinoPartenza int,
+  IDMagazzinoDestinazione int,
+  idOperatore int,
+  IdPagamento int,
+  IdBanca int,
+  IDCliente int,
+  idDestinazione int,
+  idCassa int,
+  IdCausale int,
+  ForzaListinoTestata int,
+  bollettario nvarchar(20) COLLATE NOCASE,
+  idAgente int,
+  idOrdineConsegna int,
+  Ddt bit,
+  NumeroDocumento int,
+  DataDocumento datetime,
+  NumeroDocumentoRiferimento nvarchar(50) COLLATE NOCASE,
+  dataDocumentoRiferimento datetime,
+  NumeroFatturaRiferimento nvarchar(50) COLLATE NOCASE,
+  DataFatturaRiferimento datetime,
+  Referente nvarchar(255) COLLATE NOCASE,
+  Oggetto nvarchar(255) COLLATE NOCASE,
+  Note nvarchar(4000) COLLATE NOCASE,
+  idListino int,
+  idScontoListini int,
+  Sconto1 float,
+  Sconto2 float,
+  Sconto3 float,
+  Sconto4 float,
+  DataCreaz datetime,
+  DataAgg datetime,
+  BollettarioRientroVuoti nvarchar(20) COLLATE NOCASE,
+  NumeroDocumentoRientroVuoti nvarchar(50) COLLATE NOCASE,
+  DataDocumentoRientroVuoti datetime,
+  IdCausaleRientroVuoti int,
+  AggiornaPrezziAcquisto bit,
+  Dest_RagioneSociale nvarchar(255) COLLATE NOCASE,
+  Dest_Indirizzo nvarchar(255) COLLATE NOCASE,
+  Dest_CAP nvarchar(10) COLLATE NOCASE,
+  Dest_Citta nvarchar(100) COLLATE NOCASE,
+  Dest_provincia nvarchar(10) COLLATE NOCASE,
+  Dest_Stato nvarchar(100) COLLATE NOCASE,
+  Dest_IsFatturazione bit,
+  numDocRiferimento nvarchar(50) COLLATE NOCASE,
+  dataDocRiferimento nvarchar(50) COLLATE NOCASE,
+  valuta nvarchar(10) COLLATE NOCASE,
+  Cambio float,
+  TotImponibile float,
+  TotIva float,
+  TotIvato float
+);
+CREATE INDEX IF NOT EXISTS ixTestateMagazzino_Riepilogo ON tabTestateMagazzino (IdCausale, DataDocumento, idCassa);
+CREATE INDEX IF NOT EXISTS ixTestateMagazzino_Numero ON tabTestateMagazzino (NumeroDocumento, bollettario);
+
+CREATE TABLE IF NOT EXISTS tabDettaglioMagazzino (
+  idDettaglio INTEGER PRIMARY KEY,
+  idTestata int,
+  riga int,
+  idArticolo int,
+  Barcode nvarchar(50) COLLATE NOCASE,
+  Descrizione nvarchar(255) COLLATE NOCASE,
+  Quantita float,
+  UM nvarchar(10) COLLATE NOCASE,
+  Quantita2 float,
+  UM2 nvarchar(10) COLLATE NOCASE,
+  PrezzoVenditaNettoIva float,
+  prezzoVendita float,
+  aliquotaIva float,
+  CodiceIva nvarchar(10) COLLATE NOCASE,
+  Sconto1 float,
+  Sconto2 float,
+  Sconto3 float,
+  Sconto4 float,
+  Note nvarchar(4000) COLLATE NOCASE,
+  Annotazioni nvarchar(4000) COLLATE NOCASE,
+  idMagazzino int,
+  idReparto int,
+  isVuoto bit,
+  IdRifDettaglioVuoto int,
+  CostoImponibile float,
+  CostoImporto float,
+  CostoCodiceIva nvarchar(10) COLLATE NOCASE,
+  CostoSconto1 float,
+  CostoSconto2 float,
+  CostoSconto3 float,
+  CostoSconto4 float,
+  MarginalitaEuro float,
+  MarginalitaPercen float,
+  peso float,
+  Volume float,
+  ImponibileSpesaExtra float,
+  idDettaglioScontrino int,
+  IdDettaglioRiferimento int,
+  DataCreaz datetime,
+  TotaleNettoSconto float,
+  Imponibile float,
+  Iva float,
+  Totale float,
+  ImportoSconto float,
+  CostoTotaleImporto float,
+  CostoTotaleImponibile float,
+  CostoTotaleIva float
+);
+CREATE INDEX IF NOT EXISTS ixDettaglioMagazzino_Testata ON tabDettaglioMagazzino (idTestata);
+
+-- Discount reasons, re-keyed to the movement header and row.
+CREATE TABLE IF NOT EXISTS tabGiustificaSconto (
+  ID INTEGER PRIMARY KEY,
+  idTestataMovimento int,
+  idDettaglioMovimento int,
+  idMagazzino int,
+  idCassa int,
+  NumeroScontrino int,
+  dataScontrino datetime,
+  percentualeSconto float,
+  ImportoSconto float,
+  motivazione nvarchar(255) COLLATE NOCASE,
+  flagExport bit,
+  dataExport datetime
+);
+CREATE INDEX IF NOT EXISTS ixGiustificaSconto_Movimento ON tabGiustificaSconto (idTestataMovimento, idDettaglioMovimento);
+
+-- Other document kinds: the number test and the totals reach them by document type.
+CREATE TABLE IF NOT EXISTS tabTestateFatture (
+  idTestata INTEGER PRIMARY KEY,
+  IdCausale int,
+  Bollettario nvarchar(20) COLLATE NOCASE,
+  NumeroDocumento int,
+  DataDocumento datetime,
+  TotImponibile float,
+  TotIva float,
+  TotIvato float,
+  TotNonImponibile float
+);
+CREATE INDEX IF NOT EXISTS ixTestateFatture_Numero ON tabTestateFatture (NumeroDocumento, Bollettario);
+
+CREATE TABLE IF NOT EXISTS tabDettaglioFatture (
+  idDettaglio INTEGER PRIMARY KEY,
+  idTestata int,
+  riga int,
+  idArticolo int,
+  Barcode nvarchar(50) COLLATE NOCASE,
+  Descrizione nvarchar(255) COLLATE NOCASE,
+  Quantita float,
+  UM nvarchar(10) COLLATE NOCASE,
+  Quantita2 float,
+  UM2 nvarchar(10) COLLATE NOCASE,
+  PrezzoVenditaNettoIva float,
+  prezzoVendita float,
+  aliquotaIva float,
+  CodiceIva nvarchar(10) COLLATE NOCASE,
+  Sconto1 float,
+  Sconto2 float,
+  Sconto3 float,
+  Sconto4 float,
+  Note nvarchar(4000) COLLATE NOCASE,
+  Annotazioni nvarchar(4000) COLLATE NOCASE,
+  idMagazzino int,
+  idReparto int,
+  IdConto int,
+  DescrizioneConto nvarchar(255) COLLATE NOCASE,
+  isVuoto bit,
+  IdRifDettaglioVuoto int,
+  CostoImponibile float,
+  CostoImporto float,
+  CostoCodiceIva nvarchar(10) COLLATE NOCASE,
+  CostoSconto1 float,
+  CostoSconto2 float,
+  CostoSconto3 float,
+  CostoSconto4 float,
+  MarginalitaEuro float,
+  MarginalitaPercen float,
+  peso float,
+  Volume float,
+  DataCreaz datetime,
+  TotaleNettoSconto float,
+  Imponibile float,
+  Iva float,
+  Totale float,
+  ImportoSconto float,
+  CostoTotaleImporto float,
+  CostoTotaleImponibile float,
+  CostoTotaleIva float
+);
+CREATE INDEX IF NOT EXISTS ixDettaglioFatture_Testata ON tabDettaglioFatture (idTestata);
+
+CREATE TABLE IF NOT EXISTS tabTestatePreventivi (
+  IdTestata INTEGER PRIMARY KEY,
+  Bollettario nvarchar(20) COLLATE NOCASE,
+  NumeroDocumento int,
+  Revisione int,
+  DataDocumento datetime,
+  TotImponibile float,
+  TotIva float,
+  TotImporto float
+);
+CREATE INDEX IF NOT EXISTS ixTestatePreventivi_Numero ON tabTestatePreventivi (NumeroDocumento, Bollettario);
+
+CREATE TABLE IF NOT EXISTS tabDettaglioPreventivi (
+  idDettaglio INTEGER PRIMARY KEY,
+  idTestata int,
+  AliquotaIva float,
+  Imponibile float,
+  TotaleNettoSconto float,
+  Iva float
+);
+CREATE INDEX IF NOT EXISTS ixDettaglioPreventivi_Testata ON tabDettaglioPreventivi (idTestata);
+
+CREATE TABLE IF NOT EXISTS tabTestateEstrattiConto (
+  IdTestata INTEGER PRIMARY KEY,
+  Bollettario nvarchar(20) COLLATE NOCASE,
+  NumeroDocumento int,
+  DataDocumento datetime,
+  TotImponibile float,
+  TotIva float,
+  TotImporto float
+);
+CREATE INDEX IF NOT EXISTS ixTestateEstrattiConto_Numero ON tabTestateEstrattiConto (NumeroDocumento, Bollettario);
+
+CREATE TABLE IF NOT EXISTS tabDettaglioEstrattiConto (
+  idDettaglio INTEGER PRIMARY KEY,
+  idTestata int,
+  AliquotaIva float,
+  Imponibile float,
+  TotaleNettoSconto float,
+  Iva float
+);
+CREATE INDEX IF NOT EXISTS ixDettaglioEstrattiConto_Testata ON tabDettaglioEstrattiConto (idTestata);
+
+CREATE TABLE IF NOT EXISTS tabTestateOrdiniCliente (
+  IdOrdine INTEGER PRIMARY KEY,
+  Bollettario nvarchar(20) COLLATE NOCASE,
+  NumeroDocumento int,
+  Data datetime,
+  TotImponibile float,
+  TotIva float,
+  TotImporto float
+);
+CREATE INDEX IF NOT EXISTS ixTestateOrdiniCliente_Numero ON tabTestateOrdiniCliente (NumeroDocumento, Bollettario);
+
+CREATE TABLE IF NOT EXISTS tabDettaglioOrdiniCliente (
+  IdRiga INTEGER PRIMARY KEY,
+  idOrdine int,
+  AliquotaIva float,
+  Imponibile float,
+  TotaleNettoSconto float,
+  Iva float
+);
+CREATE INDEX IF NOT EXISTS ixDettaglioOrdiniCliente_Ordine ON tabDettaglioOrdiniCliente (idOrdine);
+
+CREATE TABLE IF NOT EXISTS tabTestateOrdiniFornitore (
+  IdOrdine INTEGER PRIMARY KEY,
+  Bollettario nvarchar(20) COLLATE NOCASE,
+  NumeroDocumento int,
+  Data datetime,
+  TotImponibile float,
+  TotIva float,
+  TotImporto float
+);
+CREATE INDEX IF NOT EXISTS ixTestateOrdiniFornitore_Numero ON tabTestateOrdiniFornitore (NumeroDocumento, Bollettario);
+
+CREATE TABLE IF NOT EXISTS tabDettaglioOrdiniFornitore (
+  IdRiga INTEGER PRIMARY KEY,
+  idOrdine int,
+  AliquotaIva float,
+  Imponibile float,
+  TotaleNettoSconto float,
+  Iva float
+);
+CREATE INDEX IF NOT EXISTS ixDettaglioOrdiniFornitore_Ordine ON tabDettaglioOrdiniFornitore (idOrdine);
+
+CREATE TABLE IF NOT EXISTS tabTestateRicevute (
+  IdTestata INTEGER PRIMARY KEY,
+  TotImponibile float,
+  TotIva float,
+  TotIvato float
+);
+
+CREATE TABLE IF NOT EXISTS tabTestatePreconto (
+  IdTestata INTEGER PRIMARY KEY,
+  TotImponibile float,
+  TotIva float,
+  TotIvato float
+);
+
+CREATE TABLE IF NOT EXISTS tabTestateCommesse (
+  IdTestata INTEGER PRIMARY KEY,
+  Bollettario nvarchar(20) COLLATE NOCASE,
+  NumeroDocumento int,
+  DataDocumento datetime
+);
+CREATE INDEX IF NOT EXISTS ixTestateCommesse_Numero ON tabTestateCommesse (NumeroDocumento, Bollettario);
+
+CREATE TABLE IF NOT EXISTS tabAssistenze_Testate (
+  IdTestata INTEGER PRIMARY KEY,
+  Sezione int,
+  NumeroDocumento int,
+  DataDocumento datetime
+);
+CREATE INDEX IF NOT EXISTS ixAssistenzeTestate_Numero ON tabAssistenze_Testate (NumeroDocumento, Sezione);

@@ -1,0 +1,82 @@
+#include "db/connection.h"
+
+#include "db/connection_string.h"
+#include "db/recordset.h"
+#include "db/sqlite/sqlite_engine.h"
+#include "util/text.h"
+
+namespace db {
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+void Connection::Open(const std::string& connection_string) {
+  if (engine_) throw Error("Operation is not allowed when the object is open.", 3705);
+  if (util::Trim(connection_string).empty()) {
+    throw Error("The connection string is empty: there is no database to connect to.");
+  }
+  db::ConnectionString cs = db::ConnectionString::Parse(connection_string);
+  std::string provider = util::ToLower(cs.Get("Provider").value_or(""));
+  if (provider == "sqlite") {
+    std::string path = cs.Get("Data Source").value_or("");
+    if (path.empty()) {
+      throw Error("The connection string names no database file (Data Source is empty): " +
+                  connection_string);
+    }
+    engine_ = std::make_unique<sqlite::SqliteEngine>(path);
+  } else {
+    throw Error("Unsupported connection string (no known Provider or Driver): " + connection_string);
+  }
+  connection_string_ = connection_string;
+  table_columns_.clear();
+}
+
+void Connection::Close() {
+  if (!engine_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  engine_->Close();
+  engine_.reset();
+}
+
+Engine& Connection::engine() {
+  if (!engine_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  return *engine_;
+}
+
+void Connection::Before(const std::string& sql) {
+  engine();
+  ++statements_;
+  if (hook_) hook_(sql);
+}
+
+int64_t Connection::Execute(const std::string& sql) { return ExecuteWithParams(sql, {}); }
+
+int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<Value>& params) {
+  Before(sql);
+  return engine_->Execute(sql, params);
+}
+
+std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, CursorType cursor,
+                                                     LockType lock) {
+  Before(sql);
+  return std::make_unique<Recordset>(this, sql, cursor, lock, engine_->Query(sql));
+}
+
+const std::vector<TableColumn>& Connection::TableColumns(const std::string& table) {
+  std::string key = util::ToLower(table);
+  auto it = table_columns_.find(key);
+  if (it == table_columns_.end()) {
+    std::vector<TableColumn> cols = engine().Columns(table);
+    if (cols.empty()) throw Error("Invalid object name '" + table + "'.");
+    it = table_columns_.emplace(key, std::move(cols)).first;
+  }
+  return it->second;
+}
+
+Value Connection::CallGetNewID(const std::string& schema, const std::string& table,
+                               const std::string& column, int32_t check_conflict) {
+  Before("{call GetNewID('" + schema + "', '" + table + "', '" + column + "', " +
+         std::to_string(check_conflict) + ")}");
+  return engine_->GetNewID(schema, table, column, check_conflict);
+}
+
+}  // namespace db

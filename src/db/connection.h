@@ -1,0 +1,69 @@
+// ADO-shaped connection: Open from a connection string, Execute, recordsets, "GetNewID".
+// The backend is chosen by the connection string; callers never see which one it is.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/engine.h"
+#include "db/error.h"
+#include "db/value.h"
+
+namespace db {
+
+class Recordset;
+
+enum CursorType { kForwardOnly = 0, kKeyset = 1, kDynamic = 2, kStatic = 3 };
+enum LockType { kReadOnly = 1, kPessimistic = 2, kOptimistic = 3, kBatchOptimistic = 4 };
+
+class Connection {
+ public:
+  Connection();
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Opens the database the string names. "Provider=SQLite;Data Source=PATH;" selects
+  // the embedded backend. Throws db::Error with a readable reason on failure.
+  void Open(const std::string& connection_string);
+  void Close();
+  int State() const { return engine_ ? 1 : 0; }  // 0 closed, 1 open
+  // The string as the open connection reports it.
+  const std::string& ConnectionString() const { return connection_string_; }
+
+  // Runs a statement; returns the records affected.
+  int64_t Execute(const std::string& sql);
+  std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, CursorType cursor = kStatic,
+                                           LockType lock = kReadOnly);
+
+  // Statements sent since the connection was created.
+  uint64_t statement_count() const { return statements_; }
+
+  // Called with the text of every statement before it runs; a hook may throw to make the
+  // statement fail (tests use it to inject faults).
+  using StatementHook = std::function<void(const std::string& sql)>;
+  void set_statement_hook(StatementHook hook) { hook_ = std::move(hook); }
+
+  // Used by Recordset and Command.
+  int64_t ExecuteWithParams(const std::string& sql, const std::vector<Value>& params);
+  const std::vector<TableColumn>& TableColumns(const std::string& table);
+  Value CallGetNewID(const std::string& schema, const std::string& table,
+                     const std::string& column, int32_t check_conflict);
+
+ private:
+  Engine& engine();
+  void Before(const std::string& sql);
+
+  std::unique_ptr<Engine> engine_;
+  std::string connection_string_;
+  std::map<std::string, std::vector<TableColumn>> table_columns_;  // lower-case table name
+  StatementHook hook_;
+  uint64_t statements_ = 0;
+};
+
+}  // namespace db

@@ -1,0 +1,215 @@
+#include "db/recordset.h"
+
+#include <cctype>
+
+#include "db/column_type.h"
+#include "db/error.h"
+#include "util/text.h"
+
+namespace db {
+namespace {
+
+const char kNoCurrentRecord[] =
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+    "requires a current record.";
+
+// The table of "select ... from [dbo].[table] ...": the name after the first FROM.
+std::string TableOfSelect(const std::string& sql) {
+  std::string lower = util::ToLower(sql);
+  size_t pos = 0;
+  while ((pos = lower.find("from", pos)) != std::string::npos) {
+    bool before = pos == 0 || !std::isalnum(static_cast<unsigned char>(lower[pos - 1]));
+    bool after = pos + 4 < lower.size() && !std::isalnum(static_cast<unsigned char>(lower[pos + 4]));
+    if (before && after) break;
+    pos += 4;
+  }
+  if (pos == std::string::npos) return "";
+  size_t i = pos + 4;
+  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  std::string name;
+  while (i < sql.size() && !std::isspace(static_cast<unsigned char>(sql[i])) && sql[i] != ',' &&
+         sql[i] != '(' && sql[i] != ')') {
+    if (sql[i] != '[' && sql[i] != ']') name += sql[i];
+    ++i;
+  }
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(dot + 1);
+}
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+}  // namespace
+
+Recordset::Recordset(Connection* connection, std::string sql, CursorType cursor, LockType lock,
+                     ResultSet data)
+    : connection_(connection),
+      sql_(std::move(sql)),
+      cursor_(cursor),
+      lock_(lock),
+      columns_(std::move(data.columns)),
+      rows_(std::move(data.rows)) {
+  for (int i = 0; i < static_cast<int>(columns_.size()); ++i) {
+    index_.emplace(util::ToLower(columns_[i].name), i);  // the first of equal names wins
+  }
+}
+
+int Recordset::IndexOf(std::string_view name) const {
+  auto it = index_.find(util::ToLower(name));
+  return it == index_.end() ? -1 : it->second;
+}
+
+int Recordset::RequireField(std::string_view name) const {
+  int i = IndexOf(name);
+  if (i < 0) {
+    throw Error("Item cannot be found in the collection corresponding to the requested name or "
+                "ordinal (field '" + std::string(name) + "').", 3265);
+  }
+  return i;
+}
+
+void Recordset::RequireOpen() const {
+  if (!open_) throw Error("Operation is not allowed when the object is closed.", 3704);
+}
+
+void Recordset::RequireUpdatable() const {
+  if (lock_ == kReadOnly) {
+    throw Error("Current Recordset does not support updating. This may be a limitation of the "
+                "provider, or of the selected locktype.", 3251);
+  }
+}
+
+const std::string& Recordset::FieldName(int index) const { return columns_.at(index).name; }
+
+const Value& Recordset::Field(int index) const {
+  RequireOpen();
+  if (index < 0 || index >= FieldCount()) {
+    throw Error("Item cannot be found in the collection corresponding to the requested name or "
+                "ordinal.", 3265);
+  }
+  if (adding_ || editing_) return buffer_[index];
+  if (Eof()) throw Error(kNoCurrentRecord, 3021);
+  return rows_[position_][index];
+}
+
+const Value& Recordset::Field(std::string_view name) const {
+  RequireOpen();
+  return Field(RequireField(name));
+}
+
+void Recordset::MoveNext() {
+  RequireOpen();
+  if (adding_ || editing_) Update();  // moving saves a pending change, as ADO does
+  if (position_ >= rows_.size()) throw Error(kNoCurrentRecord, 3021);
+  ++position_;
+}
+
+void Recordset::MoveFirst() {
+  RequireOpen();
+  if (adding_ || editing_) Update();
+  position_ = 0;
+}
+
+void Recordset::AddNew() {
+  RequireOpen();
+  RequireUpdatable();
+  if (adding_ || editing_) Update();
+  adding_ = true;
+  buffer_.assign(columns_.size(), Value());
+  assigned_.assign(columns_.size(), false);
+}
+
+void Recordset::Set(std::string_view name, const Value& value) {
+  RequireOpen();
+  RequireUpdatable();
+  int i = RequireField(name);
+  if (!adding_ && !editing_) {
+    if (Eof()) throw Error(kNoCurrentRecord, 3021);
+    editing_ = true;
+    buffer_ = rows_[position_];
+    assigned_.assign(columns_.size(), false);
+  }
+  buffer_[i] = ToColumnType(value, ColumnOf(columns_[i].name));
+  assigned_[i] = true;
+}
+
+const std::string& Recordset::Table() {
+  if (table_.empty()) {
+    table_ = TableOfSelect(sql_);
+    if (table_.empty()) throw Error("Cannot tell which table to update from: " + sql_);
+  }
+  return table_;
+}
+
+const TableColumn& Recordset::ColumnOf(const std::string& name) {
+  for (const TableColumn& c : connection_->TableColumns(Table())) {
+    if (util::EqualsNoCase(c.name, name)) return c;
+  }
+  throw Error("Column '" + name + "' is not a column of table '" + Table() + "'.");
+}
+
+void Recordset::Insert() {
+  std::string cols, marks;
+  std::vector<Value> params;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (!assigned_[i]) continue;
+    if (!params.empty()) cols += ", ", marks += ", ";
+    cols += Quoted(columns_[i].name);
+    marks += "?";
+    params.push_back(buffer_[i]);
+  }
+  std::string sql = params.empty()
+                        ? "INSERT INTO " + Quoted(Table()) + " DEFAULT VALUES"
+                        : "INSERT INTO " + Quoted(Table()) + " (" + cols + ") VALUES (" + marks + ")";
+  connection_->ExecuteWithParams(sql, params);
+  rows_.push_back(buffer_);
+  position_ = rows_.size() - 1;
+}
+
+void Recordset::UpdateCurrent() {
+  std::string set, where;
+  std::vector<Value> params, keys;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (!assigned_[i]) continue;
+    if (!params.empty()) set += ", ";
+    set += Quoted(columns_[i].name) + " = ?";
+    params.push_back(buffer_[i]);
+  }
+  if (params.empty()) return;
+  for (const TableColumn& c : connection_->TableColumns(Table())) {
+    if (!c.primary_key) continue;
+    int i = IndexOf(c.name);
+    if (i < 0) throw Error("The key column '" + c.name + "' of '" + Table() + "' was not selected.");
+    if (!where.empty()) where += " AND ";
+    where += Quoted(c.name) + " = ?";
+    keys.push_back(rows_[position_][i]);
+  }
+  if (where.empty()) throw Error("Table '" + Table() + "' has no primary key to update by.");
+  params.insert(params.end(), keys.begin(), keys.end());
+  connection_->ExecuteWithParams("UPDATE " + Quoted(Table()) + " SET " + set + " WHERE " + where,
+                                 params);
+  rows_[position_] = buffer_;
+}
+
+void Recordset::Update() {
+  RequireOpen();
+  if (!adding_ && !editing_) return;
+  // Leave the pending state first: a failed write is not retried by a later move.
+  bool adding = adding_;
+  adding_ = editing_ = false;
+  if (adding) {
+    Insert();
+  } else {
+    UpdateCurrent();
+  }
+}
+
+void Recordset::CancelUpdate() { adding_ = editing_ = false; }
+
+void Recordset::Close() {
+  RequireOpen();
+  CancelUpdate();  // an unsaved change is dropped
+  open_ = false;
+  rows_.clear();
+}
+
+}  // namespace db

@@ -1,0 +1,74 @@
+// ADO-shaped recordset over a snapshot of a query's rows. Fields are found by name
+// without regard to case. AddNew/Set/Update inserts only the assigned columns; Set/Update
+// on the current row updates that row by the table's primary key.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/engine.h"
+#include "db/value.h"
+
+namespace db {
+
+class Recordset {
+ public:
+  Recordset(Connection* connection, std::string sql, CursorType cursor, LockType lock,
+            ResultSet data);
+
+  bool Eof() const { return position_ >= rows_.size() && !adding_; }
+  void MoveNext();
+  void MoveFirst();
+  int64_t RecordCount() const { return static_cast<int64_t>(rows_.size()); }
+
+  int FieldCount() const { return static_cast<int>(columns_.size()); }
+  const std::string& FieldName(int index) const;
+  const Value& Field(int index) const;
+  // The value of the named field of the current record; throws db::Error when the field
+  // does not exist or there is no current record.
+  const Value& Field(std::string_view name) const;
+  const Value& operator[](std::string_view name) const { return Field(name); }
+  bool HasField(std::string_view name) const { return IndexOf(name) >= 0; }
+
+  void AddNew();
+  // Assigns a field of the new or current record, converted to the column's type.
+  void Set(std::string_view name, const Value& value);
+  // Writes the pending new or changed record.
+  void Update();
+  void CancelUpdate();
+  void Close();
+  int State() const { return open_ ? 1 : 0; }
+
+ private:
+  int IndexOf(std::string_view name) const;
+  int RequireField(std::string_view name) const;
+  void RequireOpen() const;
+  void RequireUpdatable() const;
+  const std::string& Table();
+  const TableColumn& ColumnOf(const std::string& name);
+  void Insert();
+  void UpdateCurrent();
+
+  Connection* connection_;
+  std::string sql_;
+  CursorType cursor_;
+  LockType lock_;
+  std::vector<ColumnInfo> columns_;
+  std::vector<std::vector<Value>> rows_;
+  std::unordered_map<std::string, int> index_;  // lower-case name -> first column index
+  size_t position_ = 0;
+  bool open_ = true;
+
+  // Pending change.
+  bool adding_ = false;
+  bool editing_ = false;
+  std::vector<Value> buffer_;
+  std::vector<bool> assigned_;
+  std::string table_;
+};
+
+}  // namespace db

@@ -1,0 +1,264 @@
+#include "db/sqlite/sqlite_engine.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <memory>
+
+#include "db/column_type.h"
+#include "db/dialect.h"
+#include "db/error.h"
+#include "util/text.h"
+
+namespace db::sqlite {
+namespace {
+
+constexpr int kBusyTimeoutMs = 15000;
+constexpr size_t kMaxCachedStatements = 256;
+
+struct Finalizer {
+  void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
+
+bool IsIsoDateTime(const unsigned char* s, int n) {
+  if (n != 19 && n != 23) return false;
+  static const char kShape[] = "dddd-dd-dd dd:dd:dd.ddd";
+  for (int i = 0; i < n; ++i) {
+    if (kShape[i] == 'd' ? !std::isdigit(s[i]) : s[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
+Value IntegerValue(sqlite3_int64 v) {
+  if (v >= INT32_MIN && v <= INT32_MAX) return Value(static_cast<int32_t>(v));
+  return Value(static_cast<int64_t>(v));
+}
+
+Value TextValue(sqlite3_stmt* st, int i) {
+  const unsigned char* t = sqlite3_column_text(st, i);
+  return Value(std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(st, i)));
+}
+
+Value ReadColumn(sqlite3_stmt* st, int i, ColumnKind kind) {
+  int storage = sqlite3_column_type(st, i);
+  if (storage == SQLITE_NULL) return Value();
+  switch (kind) {
+    case ColumnKind::kInt:
+    case ColumnKind::kSmallInt:
+    case ColumnKind::kTinyInt:
+      if (storage == SQLITE_INTEGER) return IntegerValue(sqlite3_column_int64(st, i));
+      break;
+    case ColumnKind::kBigInt:
+      if (storage == SQLITE_INTEGER) return Value(static_cast<int64_t>(sqlite3_column_int64(st, i)));
+      break;
+    case ColumnKind::kBit:
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+        return Value(sqlite3_column_double(st, i) != 0);
+      }
+      break;
+    case ColumnKind::kFloat:
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+        return Value(sqlite3_column_double(st, i));
+      }
+      break;
+    case ColumnKind::kDateTime:
+      if (storage == SQLITE_TEXT) {
+        Value text = TextValue(st, i);
+        Date d;
+        if (ParseIso(text.AsText(), &d)) return Value(d);
+        return text;
+      }
+      break;
+    case ColumnKind::kText: return TextValue(st, i);
+    case ColumnKind::kUntyped:
+      if (storage == SQLITE_TEXT &&
+          IsIsoDateTime(sqlite3_column_text(st, i), sqlite3_column_bytes(st, i))) {
+        Date d;
+        if (ParseIso(TextValue(st, i).AsText(), &d)) return Value(d);
+      }
+      break;
+  }
+  switch (storage) {
+    case SQLITE_INTEGER: return IntegerValue(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT: return Value(sqlite3_column_double(st, i));
+    default: return TextValue(st, i);
+  }
+}
+
+bool IsIdentifier(const std::string& s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SqliteEngine::SqliteEngine(const std::string& path) {
+  int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw Error("Cannot open the SQLite database '" + path + "' (" + why +
+                "): the file must exist and be readable and writable.");
+  }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_extended_result_codes(db_, 0);
+  try {
+    // WAL lets other tills and readers use the file while a pass writes.
+    Query("PRAGMA journal_mode=WAL");
+  } catch (const Error& e) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw Error("'" + path + "' is not a usable SQLite database: " + e.what());
+  }
+}
+
+SqliteEngine::~SqliteEngine() { Close(); }
+
+void SqliteEngine::Close() {
+  for (auto& [sql, st] : cache_) sqlite3_finalize(st);
+  cache_.clear();
+  if (db_) sqlite3_close(db_);
+  db_ = nullptr;
+}
+
+void SqliteEngine::Fail(const std::string& sql) {
+  throw Error(std::string(sqlite3_errmsg(db_)) + " [SQL: " + sql + "]");
+}
+
+sqlite3_stmt* SqliteEngine::Prepare(const std::string& sql) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(st);
+    Fail(sql);
+  }
+  if (!st) throw Error("Empty SQL statement [SQL: " + sql + "]");
+  return st;
+}
+
+sqlite3_stmt* SqliteEngine::Cached(const std::string& sql) {
+  auto it = cache_.find(sql);
+  if (it != cache_.end()) return it->second;
+  if (cache_.size() >= kMaxCachedStatements) {
+    for (auto& [text, st] : cache_) sqlite3_finalize(st);
+    cache_.clear();
+  }
+  sqlite3_stmt* st = Prepare(sql);
+  cache_.emplace(sql, st);
+  return st;
+}
+
+void SqliteEngine::Bind(sqlite3_stmt* st, const std::vector<Value>& params, const std::string& sql) {
+  for (size_t k = 0; k < params.size(); ++k) {
+    int i = static_cast<int>(k) + 1;
+    const Value& v = params[k];
+    int rc = SQLITE_OK;
+    switch (v.type()) {
+      case Type::Null: rc = sqlite3_bind_null(st, i); break;
+      case Type::Boolean: rc = sqlite3_bind_int(st, i, v.AsBool() ? 1 : 0); break;
+      case Type::Long: rc = sqlite3_bind_int(st, i, v.AsLong()); break;
+      case Type::LongLong: rc = sqlite3_bind_int64(st, i, v.AsLongLong()); break;
+      case Type::Double: rc = sqlite3_bind_double(st, i, v.AsDouble()); break;
+      case Type::Text:
+        rc = sqlite3_bind_text(st, i, v.AsText().data(), static_cast<int>(v.AsText().size()),
+                               SQLITE_TRANSIENT);
+        break;
+      case Type::Date: {
+        std::string iso = ToIso(v.AsDate());
+        rc = sqlite3_bind_text(st, i, iso.data(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
+        break;
+      }
+    }
+    if (rc != SQLITE_OK) Fail(sql);
+  }
+}
+
+ResultSet SqliteEngine::Query(const std::string& tsql) {
+  std::string sql = TsqlToSqlite(tsql);
+  Statement st(Prepare(sql));
+  ResultSet rs;
+  int n = sqlite3_column_count(st.get());
+  std::vector<ColumnKind> kinds;
+  for (int i = 0; i < n; ++i) {
+    const char* decl = sqlite3_column_decltype(st.get(), i);
+    rs.columns.push_back({sqlite3_column_name(st.get(), i), decl ? decl : ""});
+    kinds.push_back(KindOf(rs.columns.back().decl_type));
+  }
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    std::vector<Value> row;
+    row.reserve(n);
+    for (int i = 0; i < n; ++i) row.push_back(ReadColumn(st.get(), i, kinds[i]));
+    rs.rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) Fail(tsql);
+  return rs;
+}
+
+int64_t SqliteEngine::Execute(const std::string& sql, const std::vector<Value>& params) {
+  if (params.empty()) {
+    std::string text = TsqlToSqlite(sql);
+    Statement st(Prepare(text));
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) Fail(sql);
+    return sqlite3_changes64(db_);
+  }
+  sqlite3_stmt* st = Cached(sql);
+  Bind(st, params, sql);
+  int rc = sqlite3_step(st);
+  std::string error = rc == SQLITE_DONE || rc == SQLITE_ROW ? "" : sqlite3_errmsg(db_);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  if (!error.empty()) throw Error(error + " [SQL: " + sql + "]");
+  return sqlite3_changes64(db_);
+}
+
+std::vector<TableColumn> SqliteEngine::Columns(const std::string& table) {
+  std::vector<TableColumn> cols;
+  if (!IsIdentifier(table)) return cols;
+  Statement st(Prepare("PRAGMA table_info(\"" + table + "\")"));
+  while (sqlite3_step(st.get()) == SQLITE_ROW) {
+    TableColumn c;
+    c.name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
+    const unsigned char* type = sqlite3_column_text(st.get(), 2);
+    c.decl_type = type ? reinterpret_cast<const char*>(type) : "";
+    c.primary_key = sqlite3_column_int(st.get(), 5) > 0;
+    cols.push_back(std::move(c));
+  }
+  return cols;
+}
+
+Value SqliteEngine::GetNewID(const std::string& schema, const std::string& table,
+                             const std::string& column, int32_t check_conflict) {
+  if (!IsIdentifier(table) || !IsIdentifier(column)) {
+    throw Error("GetNewID: invalid table or column name '" + table + "." + column + "'.");
+  }
+  // One statement, so concurrent callers are serialised by SQLite's write lock. With the
+  // conflict check, the id also stays above the table's own maximum.
+  std::string next_from_table = check_conflict == 1
+      ? "(SELECT ifnull(max(\"" + column + "\"), 0) FROM \"" + table + "\") + 1"
+      : "1";
+  std::string sql =
+      "INSERT INTO tabContatoriID (NomeTabella, NomeColonna, UltimoID) VALUES (?1, ?2, " +
+      next_from_table + ") ON CONFLICT (NomeTabella, NomeColonna) DO UPDATE SET UltimoID = "
+      "max(UltimoID + 1, " + next_from_table + ") RETURNING UltimoID";
+  sqlite3_stmt* st = Cached(sql);
+  Bind(st, {Value(util::ToLower(table)), Value(util::ToLower(column))}, sql);
+  int rc = sqlite3_step(st);
+  Value id;
+  if (rc == SQLITE_ROW) id = IntegerValue(sqlite3_column_int64(st, 0));
+  // Step to the end so the statement completes and commits.
+  while (rc == SQLITE_ROW) rc = sqlite3_step(st);
+  std::string error = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db_);
+  sqlite3_reset(st);
+  if (!error.empty()) throw Error(error + " [SQL: " + sql + "]");
+  return id;
+}
+
+}  // namespace db::sqlite

@@ -1,0 +1,38 @@
+// The embedded backend on the sqlite3 C API. T-SQL texts are rewritten by the dialect;
+// dates are kept as ISO text; "GetNewID" is answered natively.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+
+#include "db/engine.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace db::sqlite {
+
+class SqliteEngine : public Engine {
+ public:
+  // Opens an existing database file (never creates one) in WAL mode with a busy timeout.
+  explicit SqliteEngine(const std::string& path);
+  ~SqliteEngine() override;
+
+  ResultSet Query(const std::string& sql) override;
+  int64_t Execute(const std::string& sql, const std::vector<Value>& params) override;
+  std::vector<TableColumn> Columns(const std::string& table) override;
+  Value GetNewID(const std::string& schema, const std::string& table, const std::string& column,
+                 int32_t check_conflict) override;
+  void Close() override;
+
+ private:
+  sqlite3_stmt* Prepare(const std::string& sql);
+  sqlite3_stmt* Cached(const std::string& sql);
+  void Bind(sqlite3_stmt* st, const std::vector<Value>& params, const std::string& sql);
+  [[noreturn]] void Fail(const std::string& sql);
+
+  sqlite3* db_ = nullptr;
+  std::unordered_map<std::string, sqlite3_stmt*> cache_;  // parameterised statements
+};
+
+}  // namespace db::sqlite

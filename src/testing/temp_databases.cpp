@@ -1,0 +1,62 @@
+#include "testing/temp_databases.h"
+
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "velkaris-test-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void CreateDatabase(const std::string& path, const std::string& kind) {
+  std::string sql = ReadFile(std::string(VELKARIS_SCHEMA_DIR) + "/sqlite/" + kind + ".sql");
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);
+  char* err = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+  std::string message = err ? err : "";
+  sqlite3_free(err);
+  sqlite3_close(db);
+  if (rc != SQLITE_OK) throw std::runtime_error("schema " + kind + ": " + message);
+}
+
+std::string SqliteConnectionString(const std::string& path) {
+  return "Provider=SQLite;Data Source=" + path + ";";
+}
+
+std::unique_ptr<db::Connection> OpenSqlite(const std::string& path) {
+  auto c = std::make_unique<db::Connection>();
+  c->Open(SqliteConnectionString(path));
+  return c;
+}
+
+TempDatabases::TempDatabases()
+    : front_path(dir.File("front.db")), back_path(dir.File("back.db")) {
+  CreateDatabase(front_path, "frontoffice");
+  CreateDatabase(back_path, "backoffice");
+  front = OpenSqlite(front_path);
+  back = OpenSqlite(back_path);
+}
+
+}  // namespace testing_support
