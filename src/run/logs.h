@@ -1,0 +1,42 @@
+// The two text logs in the program's directory: the daily sync log
+// "logSincro" + dd + ".txt" and the error log "logVelkaris.log". Lines end in CR LF; every
+// write opens the file for append and closes it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "db/value.h"
+#include "platform/clock.h"
+
+namespace velkaris {
+
+inline constexpr std::string_view kErroreNonPrevisto = "erroreNonPrevistoDalProgramma";
+
+class Logs {
+ public:
+  Logs(std::string dir, platform::Clock& clock) : dir_(std::move(dir)), clock_(clock) {}
+
+  const std::string& dir() const { return dir_; }
+  std::string SyncLogPath(const db::Date& day) const;  // logSincro + dd + .txt
+  std::string ErrorLogPath() const;
+  // The time stamp of both logs: the current date and time as the platform prints them.
+  std::string TimeStamp() const;
+
+  // One error-log entry: time stamp + " :" + message + ". Oggetto: MODULO \" + source.
+  // The error kind is accepted for the callers' sake and written nowhere. Never fails.
+  void ScriviLogErrore(std::string_view source, std::string_view message,
+                       std::string_view kind = kErroreNonPrevisto) noexcept;
+  // One line in today's sync log: time stamp + " - " + text. Throws when it cannot write.
+  void ScriviLogSincro(std::string_view text);
+  // Appends text (already holding its own line breaks) plus CR LF to today's sync log.
+  void AppendSync(std::string_view text);
+
+ private:
+  static void Append(const std::string& path, std::string_view text);
+
+  std::string dir_;
+  platform::Clock& clock_;
+};
+
+}  // namespace velkaris

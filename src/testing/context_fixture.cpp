@@ -1,0 +1,48 @@
+#include "testing/context_fixture.h"
+
+#include <filesystem>
+
+namespace testing_support {
+
+ContextTest::ContextTest()
+    : clock(db::Date::FromParts(2026, 12, 4, 19, 5, 11)), ctx(clock, dbs.dir.File("logs")) {
+  std::filesystem::create_directories(ctx.logs.dir());
+  ctx.connDbPuntoCassa = OpenSqlite(dbs.front_path);
+  ctx.connDbLocale = OpenSqlite(dbs.back_path);
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  if (!std::filesystem::exists(path)) return lines;
+  std::string text = ReadFile(path);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));  // an unterminated last line
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::vector<std::string> ContextTest::ErrorLogLines() const { return ReadLines(ctx.logs.ErrorLogPath()); }
+
+std::vector<std::string> ContextTest::SyncLogLines() const {
+  return ReadLines(ctx.logs.SyncLogPath(clock.now()));
+}
+
+std::vector<std::string> ContextTest::ErrorsFrom(const std::string& source) const {
+  std::vector<std::string> out;
+  std::string suffix = ". Oggetto: MODULO \\" + source;
+  for (const std::string& line : ErrorLogLines()) {
+    if (line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      out.push_back(line);
+    }
+  }
+  return out;
+}
+
+}  // namespace testing_support

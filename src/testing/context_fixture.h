@@ -1,0 +1,33 @@
+// Test support: a Context on fresh front- and back-office databases, with a frozen clock
+// (04/12/2026 19:05:11) and a temporary log directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "run/context.h"
+#include "testing/temp_databases.h"
+
+namespace testing_support {
+
+class ContextTest : public ::testing::Test {
+ protected:
+  ContextTest();
+
+  // Lines of the error log / of today's sync log, without their line ends.
+  std::vector<std::string> ErrorLogLines() const;
+  std::vector<std::string> SyncLogLines() const;
+  // Error-log entries whose source is `source`.
+  std::vector<std::string> ErrorsFrom(const std::string& source) const;
+
+  TempDatabases dbs;
+  platform::FrozenClock clock;
+  velkaris::Context ctx;
+};
+
+std::vector<std::string> ReadLines(const std::string& path);
+
+}  // namespace testing_support
