@@ -1,12 +1,17 @@
-// Everything a run shares: the two connections, the settings, the clock and the logs.
-// Every procedure receives it first; there are no other globals.
+// Everything a run shares: the two connections and their companion SQL objects, the
+// settings, the registry, the clock and the logs. Every procedure receives it first; there
+// are no other globals.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "data/companion_sql.h"
 #include "db/connection.h"
 #include "platform/clock.h"
+#include "platform/registry.h"
 #include "run/logs.h"
 #include "run/settings.h"
 
@@ -17,9 +22,20 @@ struct Context {
 
   std::unique_ptr<db::Connection> connDbLocale;      // back office
   std::unique_ptr<db::Connection> connDbPuntoCassa;  // front office (POS)
+  std::unique_ptr<CompanionSql> objSQL_ConnDbLocale;
+  std::unique_ptr<CompanionSql> objSQL_ConnDbPuntoCassa;
   Settings settings;
+  platform::Registry registry;
   platform::Clock& clock;
   Logs logs;
+  std::string computer_name;  // this machine's name, as the guard compares it
+
+  // Called for every connection the run creates, before it is opened (tests attach
+  // fault injection and statement recording here).
+  std::function<void(db::Connection&)> connection_created;
+
+  // Statements sent on connections that were replaced, for the run's statistics.
+  uint64_t retired_statements = 0;
 };
 
 }  // namespace velkaris

@@ -1,0 +1,31 @@
+// Facts about this machine and process.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The computer name (at most 31 characters, as the guard's name buffer holds).
+std::string ComputerName();
+// The directory of the running executable.
+std::string ProgramDir();
+
+// Holds an exclusive lock file for the life of the object; a second holder on the same
+// file fails to acquire it.
+class InstanceLock {
+ public:
+  explicit InstanceLock(std::string path) : path_(std::move(path)) {}
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  enum Result { kAcquired, kHeldElsewhere, kCannotCreate };
+  Result Acquire();
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+}  // namespace platform

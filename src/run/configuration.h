@@ -1,0 +1,34 @@
+// Configuration: registry values (connection strings, till, forced warehouse, guard
+// switch), shop settings of tabImpostazioni, and SubInitParams which fills the settings.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "db/connection.h"
+#include "db/value.h"
+#include "run/context.h"
+
+namespace velkaris {
+
+inline constexpr std::string_view kRegistryKeyPath = "SOFTWARE\\KORV\\ARN";
+inline constexpr std::string_view kHkeyCurrentUser = "-2147483647";
+
+// One registry value: text, or a 32-bit number as Long; the default when the value is
+// missing or of another type. Never fails.
+db::Value GetKeyValue(Context& ctx, std::string_view section, std::string_view name,
+                      const db::Value& fallback, std::string_view key_path = kRegistryKeyPath,
+                      std::string_view root = kHkeyCurrentUser);
+
+// The valore of the tabImpostazioni row `key` (front office), or the default.
+std::string getDbValue(Context& ctx, const std::string& key, const std::string& fallback);
+
+// The VAT rate of a code in tabAliquoteIva; AliquotaIvaPredefinita when not found.
+// A null connection means connDbLocale.
+double funGetAliquotaIvaByCodice(Context& ctx, const std::string& code, db::Connection* connection,
+                                 bool& found);
+
+// Fills ctx.settings, stopping at the first step that fails.
+bool SubInitParams(Context& ctx);
+
+}  // namespace velkaris

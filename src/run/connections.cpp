@@ -1,0 +1,106 @@
+#include "run/connections.h"
+
+#include "db/error.h"
+#include "run/configuration.h"
+#include "run/failure.h"
+#include "util/text.h"
+
+namespace velkaris {
+namespace {
+
+struct Pair {
+  std::unique_ptr<db::Connection> Context::*connection;
+  std::unique_ptr<CompanionSql> Context::*companion;
+  const char* registry_value;
+  const char* not_open;
+  const char* companion_not_connected;
+  const char* start_line;
+  const char* source;
+};
+
+const Pair kBackOffice = {
+    &Context::connDbLocale, &Context::objSQL_ConnDbLocale, "Velkarys.ConnDBLocale.ConnectionString",
+    "Connessione 'connDbLocale' non avvenuta con database backoffice. Procedura Velkaris non avviata.",
+    "Connessione 'objSQL_ConnDbLocale' non avvenuta con database backoffice. Procedura Velkaris non avviata.",
+    " - Avviata connessione: ", "AvviaConnessioneBackoffice"};
+
+const Pair kFrontOffice = {
+    &Context::connDbPuntoCassa, &Context::objSQL_ConnDbPuntoCassa, "Velkarys.ConnDBPuntoCassa.ConnectionString",
+    "Connessione 'connDbPuntoCassa' non avvenuta con database frontoffice. Procedura Velkaris non avviata.",
+    "Connessione 'objSQL_ConnDbPuntoCassa' non avvenuta con database frontoffice. Procedura Velkaris non avviata.",
+    " - Avviata connessione cassa: ", "AvviaConnessionePcassa"};
+
+// Closes and discards the old pair, keeping its statement count for the statistics.
+void Discard(Context& ctx, const Pair& p) {
+  std::unique_ptr<db::Connection>& conn = ctx.*(p.connection);
+  std::unique_ptr<CompanionSql>& companion = ctx.*(p.companion);
+  if (conn) {
+    ctx.retired_statements += conn->statement_count();
+    if (conn->State() != 0) conn->Close();
+  }
+  if (companion && companion->State() != 0) companion->Disconnect();
+  conn.reset();
+  companion.reset();
+}
+
+// A description a shop's IT person can act on when the registry gives no string.
+std::string MissingStringReason(Context& ctx, const Pair& p) {
+  std::string where = ctx.registry.source().empty() ? "the registry" : "'" + ctx.registry.source() + "'";
+  std::string why = ctx.registry.loaded() ? "is missing or empty in " + where
+                                          : "cannot be read: the registry file " + where + " was not found";
+  return "The connection string is empty: the registry value \"" + std::string(p.registry_value) +
+         "\" (HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\Options) " + why + ".";
+}
+
+bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
+  bool result = false;
+  Guarded(ctx, p.source, [&] {
+    Discard(ctx, p);
+    std::unique_ptr<db::Connection>& conn = ctx.*(p.connection);
+    std::unique_ptr<CompanionSql>& companion = ctx.*(p.companion);
+    conn = std::make_unique<db::Connection>();
+    if (ctx.connection_created) ctx.connection_created(*conn);
+    companion = std::make_unique<CompanionSql>(ctx.connection_created);
+
+    std::string cs = db::CStr(GetKeyValue(ctx, "Options", p.registry_value, db::Value("")));
+    cs = util::ReplaceAll(cs, "Timeout=1;", "Timeout=10;");
+    if (util::Trim(cs).empty()) throw db::Error(MissingStringReason(ctx, p));
+    conn->Open(cs);
+    companion->Connect(conn->ConnectionString(), 2);
+
+    if (conn->State() != 1) {
+      ctx.logs.ScriviLogErrore("TovoVelkaris_Scontrino", p.not_open, "Connessione dati");
+      return;
+    }
+    if (companion->State() != 1) {
+      ctx.logs.ScriviLogErrore("TovoVelkaris_Scontrino", p.companion_not_connected, "Connessione dati");
+      return;
+    }
+    if (log_flag) ctx.logs.AppendSync(ctx.logs.TimeStamp() + p.start_line + cs);
+    result = true;
+  });
+  return result;
+}
+
+}  // namespace
+
+bool AvviaConnessioneBackoffice(Context& ctx, bool log_flag) { return Avvia(ctx, log_flag, kBackOffice); }
+
+bool AvviaConnessionePcassa(Context& ctx, bool log_flag) { return Avvia(ctx, log_flag, kFrontOffice); }
+
+void CloseAllConnections(Context& ctx) noexcept {
+  for (auto* conn : {&ctx.connDbLocale, &ctx.connDbPuntoCassa}) {
+    try {
+      if (*conn && (*conn)->State() != 0) (*conn)->Close();
+    } catch (...) {
+    }
+  }
+  for (auto* companion : {&ctx.objSQL_ConnDbLocale, &ctx.objSQL_ConnDbPuntoCassa}) {
+    try {
+      if (*companion) (*companion)->Disconnect();
+    } catch (...) {
+    }
+  }
+}
+
+}  // namespace velkaris

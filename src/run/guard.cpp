@@ -1,0 +1,43 @@
+#include "run/guard.h"
+
+#include "db/recordset.h"
+#include "platform/system.h"
+#include "run/configuration.h"
+#include "run/failure.h"
+
+namespace velkaris {
+
+std::string funGetNomeComputer(Context& ctx) {
+  if (ctx.computer_name.empty()) ctx.computer_name = platform::ComputerName();
+  return ctx.computer_name;
+}
+
+bool EsistonoTransazioniInCorso(Context& ctx) {
+  bool result = false;
+  Guarded(ctx, "EsistonoTransazioniInCorso", [&] {
+    db::Value on = GetKeyValue(ctx, "options", "Velkarissysprocesses", db::Value("1"));
+    if (db::CStr(on) == "0") return;
+    std::string sql = "SELECT * FROM sys.sysprocesses WHERE dbid > 0 and hostname<> '" + funGetNomeComputer(ctx) +
+                      "' and program_name ='" + kApplicationName +
+                      "' and last_batch > dateadd(\"mi\", -10, getdate())";
+    auto rs = ctx.connDbLocale->OpenRecordset(sql, db::kStatic, db::kReadOnly);
+    if (rs->Eof()) {
+      rs->Close();
+      return;
+    }
+    std::string text = ctx.logs.TimeStamp() + " - Esistono una o più transazioni Velkaris pendenti su SQL.";
+    for (int counter = 1; !rs->Eof(); rs->MoveNext(), ++counter) {
+      text += "\r\n" + ctx.logs.TimeStamp() + " - Riga record: " + std::to_string(counter) + "\r\n";
+      for (int i = 0; i < rs->FieldCount(); ++i) {
+        const db::Value& v = rs->Field(i);
+        text += rs->FieldName(i) + ": " + (v.IsNull() ? "" : db::CStr(v)) + "\r\n";
+      }
+    }
+    ctx.logs.AppendSync(text);
+    rs->Close();
+    result = true;
+  });
+  return result;
+}
+
+}  // namespace velkaris

@@ -1,0 +1,13 @@
+// The process: reads the command line, sets up the context on the real clock, registry
+// and log directory, and runs one pass.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velkaris {
+
+// Returns the exit status (always 0: the logs are the record of a run).
+int RunProgram(const std::vector<std::string>& args);
+
+}  // namespace velkaris
