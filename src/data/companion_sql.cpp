@@ -9,8 +9,8 @@ void CompanionSql::Connect(const std::string& connection_string, int32_t mode) {
   connection_string_ = connection_string;
   mode_ = mode;
   connection_ = std::make_unique<db::Connection>();
-  if (on_created_) on_created_(*connection_);
   try {
+    if (on_created_) on_created_(*connection_);
     connection_->Open(connection_string);
   } catch (const std::exception&) {
     connection_.reset();

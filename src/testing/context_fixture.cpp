@@ -45,4 +45,28 @@ std::vector<std::string> ContextTest::ErrorsFrom(const std::string& source) cons
   return out;
 }
 
+void ContextTest::SetRegistryText(const std::string& name, const std::string& text, const std::string& section) {
+  platform::RegistryValue v;
+  v.type = platform::RegistryValue::kText;
+  v.text = text;
+  ctx.registry.Set("HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\" + section, name, v);
+}
+
+void ContextTest::SetRegistryNumber(const std::string& name, uint32_t number, const std::string& section) {
+  platform::RegistryValue v;
+  v.type = platform::RegistryValue::kDword;
+  v.dword = number;
+  ctx.registry.Set("HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\" + section, name, v);
+}
+
+void ContextTest::RegisterDatabases() {
+  SetRegistryText("Velkarys.ConnDBLocale.ConnectionString", SqliteConnectionString(dbs.back_path));
+  SetRegistryText("Velkarys.ConnDBPuntoCassa.ConnectionString", SqliteConnectionString(dbs.front_path));
+}
+
+void ContextTest::SetSetting(const std::string& key, const std::string& value) {
+  ctx.connDbPuntoCassa->Execute("insert or replace into tabImpostazioni (descrizione, valore) values ('" + key +
+                                "', '" + value + "')");
+}
+
 }  // namespace testing_support

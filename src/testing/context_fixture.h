@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ class ContextTest : public ::testing::Test {
   std::vector<std::string> SyncLogLines() const;
   // Error-log entries whose source is `source`.
   std::vector<std::string> ErrorsFrom(const std::string& source) const;
+
+  // Registry values under HKEY_CURRENT_USER\SOFTWARE\KORV\ARN\<section>.
+  void SetRegistryText(const std::string& name, const std::string& text, const std::string& section = "Options");
+  void SetRegistryNumber(const std::string& name, uint32_t number, const std::string& section = "Options");
+  // Points the registry's connection strings at the test databases.
+  void RegisterDatabases();
+  // A row of the front office's tabImpostazioni.
+  void SetSetting(const std::string& key, const std::string& value);
 
   TempDatabases dbs;
   platform::FrozenClock clock;

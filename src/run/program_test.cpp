@@ -1,0 +1,136 @@
+// The velkaris binary run as a shop would run it, on databases created from schema/.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/system.h"
+#include "testing/context_fixture.h"
+#include "testing/temp_databases.h"
+
+namespace {
+
+using testing_support::ReadLines;
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  ProgramTest() : log_dir(dbs.dir.File("logs")), reg(dbs.dir.File("velkaris.reg")) {
+    std::filesystem::create_directories(log_dir);
+  }
+
+  // Writes the registry export as `reg export` does: UTF-16LE with a BOM.
+  void WriteRegistry(const std::string& back_cs, const std::string& front_cs) {
+    std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\Options]\r\n"
+        "\"Velkarys.ConnDBLocale.ConnectionString\"=\"" + back_cs + "\"\r\n"
+        "\"Velkarys.ConnDBPuntoCassa.ConnectionString\"=\"" + front_cs + "\"\r\n"
+        "\"IdCassa\"=dword:00000002\r\n\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text) {
+      utf16 += c;
+      utf16 += '\0';
+    }
+    std::ofstream(reg, std::ios::binary) << utf16;
+  }
+  void WriteRegistry() {
+    WriteRegistry(testing_support::SqliteConnectionString(dbs.back_path),
+                  testing_support::SqliteConnectionString(dbs.front_path));
+  }
+
+  int Run(const std::string& registry) {
+    std::string cmd = std::string(VELKARIS_BINARY) + " --registry '" + registry + "' --log-dir '" + log_dir +
+                      "' /no_wait > '" + dbs.dir.File("stdout") + "' 2>&1";
+    int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::vector<std::string> SyncLog() {
+    std::vector<std::string> all;
+    for (const auto& entry : std::filesystem::directory_iterator(log_dir)) {
+      if (entry.path().filename().string().rfind("logSincro", 0) == 0) {
+        auto lines = ReadLines(entry.path().string());
+        all.insert(all.end(), lines.begin(), lines.end());
+      }
+    }
+    return all;
+  }
+  std::vector<std::string> ErrorLog() { return ReadLines(log_dir + "/logVelkaris.log"); }
+  std::string Dump(const std::string& path) {
+    std::string out = dbs.dir.File("dump.sql");
+    std::system(("sqlite3 '" + path + "' .dump > '" + out + "'").c_str());
+    return testing_support::ReadFile(out);
+  }
+
+  testing_support::TempDatabases dbs;
+  std::string log_dir, reg;
+};
+
+TEST_F(ProgramTest, ARunOnFreshDatabasesConnectsBothAndSelectsPrintedReceipts) {
+  dbs.front->Execute("insert into tabTestate (idTestata, IdCausale, Printed) values (7, 4, 1), (8, 5, 1), (9, 4, 0)");
+  dbs.front->Execute("insert into tabDettaglio (idDettaglio, IdTestata) values (70, 7), (80, 8), (90, 9)");
+  WriteRegistry();
+  EXPECT_EQ(Run(reg), 0);
+  auto lines = SyncLog();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_NE(lines[0].find(" - Avviata connessione: " + testing_support::SqliteConnectionString(dbs.back_path)),
+            std::string::npos);
+  EXPECT_NE(lines[1].find(" - Avviata connessione cassa: " + testing_support::SqliteConnectionString(dbs.front_path)),
+            std::string::npos);
+  int reports = 0;
+  for (const auto& l : lines) reports += l.find("Testata sincronizzata") != std::string::npos;
+  EXPECT_EQ(reports, 2);
+  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                         [](const std::string& l) { return l.find("IdTestataPOS:8 ") != std::string::npos; }),
+            lines.end());
+  EXPECT_TRUE(ErrorLog().empty());
+  EXPECT_TRUE(testing_support::ReadFile(dbs.dir.File("stdout")).empty());  // silent under a scheduler
+}
+
+TEST_F(ProgramTest, ASecondInstanceEndsAtOnceAndWritesNothing) {
+  WriteRegistry();
+  platform::InstanceLock running(log_dir + "/velkaris.lock");
+  ASSERT_EQ(running.Acquire(), platform::InstanceLock::kAcquired);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(reg), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(SyncLog().empty());
+  EXPECT_TRUE(ErrorLog().empty());
+}
+
+TEST_F(ProgramTest, ConfigurationProblemsGetOneReadableEntryAndTouchNoDatabase) {
+  std::string front_before = Dump(dbs.front_path), back_before = Dump(dbs.back_path);
+  struct Case {
+    std::string name;
+    std::function<void()> setup;
+    std::string registry;
+    std::string source, mentions;
+  };
+  std::string missing_reg = dbs.dir.File("missing.reg");
+  const Case cases[] = {
+      {"missing registry file", [] {}, missing_reg, "AvviaConnessioneBackoffice", "missing.reg"},
+      {"empty back-office string", [&] { WriteRegistry("", "x"); }, reg, "AvviaConnessioneBackoffice",
+       "Velkarys.ConnDBLocale.ConnectionString"},
+      {"unreachable front office",
+       [&] {
+         WriteRegistry(testing_support::SqliteConnectionString(dbs.back_path),
+                       "Provider=SQLite;Data Source=" + dbs.dir.File("gone/front.db") + ";");
+       },
+       reg, "AvviaConnessionePcassa", "gone/front.db"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(log_dir + "/logVelkaris.log");
+    c.setup();
+    EXPECT_EQ(Run(c.registry), 0) << c.name;
+    auto errors = ErrorLog();
+    ASSERT_EQ(errors.size(), 1u) << c.name;
+    EXPECT_NE(errors[0].find(". Oggetto: MODULO \\" + c.source), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find(c.mentions), std::string::npos) << errors[0];
+  }
+  EXPECT_EQ(Dump(dbs.front_path), front_before);
+  EXPECT_EQ(Dump(dbs.back_path), back_before);
+}
+
+}  // namespace

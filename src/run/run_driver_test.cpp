@@ -1,0 +1,322 @@
+#include "run/run_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "db/recordset.h"
+#include "platform/system.h"
+#include "testing/context_fixture.h"
+#include "testing/fault_injector.h"
+
+namespace velkaris {
+namespace {
+
+// Transfer operations that record what the driver asks of them and can be told to fail.
+struct FakeTransfers {
+  std::vector<std::pair<int32_t, int32_t>> receipts;  // (kind, IdTestataPOS)
+  std::vector<std::pair<int32_t, int32_t>> warehouse;  // (IdTestataPOS, row causale)
+  std::vector<db::Connection*> back_connection;        // connDbLocale seen by each receipt
+  int fail_receipt_at = 0;                             // 1-based call that returns False
+  int fail_warehouse_at = 0;
+  bool mark_rows = true;  // write both sides of every row, as a complete transfer would
+
+  TransferOps Ops() {
+    return {[this](Context& ctx, int32_t& kind, SyncCollection& single) {
+              const auto& h = single(1);
+              receipts.emplace_back(kind, h->IdTestataPOS);
+              back_connection.push_back(ctx.connDbLocale.get());
+              if (static_cast<int>(receipts.size()) == fail_receipt_at) return false;
+              h->IdTestataScontrinoBKF = 1000 + h->IdTestataPOS;
+              h->SincronizzatoScontrinoBKF = true;
+              auto rs = ctx.connDbPuntoCassa->OpenRecordset(
+                  "select idDettaglio from tabDettaglio where IdTestata=" + std::to_string(h->IdTestataPOS));
+              for (; !rs->Eof(); rs->MoveNext()) {
+                auto r = h->AggiungiRiga(db::CLng((*rs)["idDettaglio"]));
+                r->IdDettaglioScontrinoBKF = 2000 + r->IdDettaglioPOS;
+                r->SincronizzatoScontrinoBKF = true;
+              }
+              return true;
+            },
+            [this](Context&, int32_t&, SyncCollection& single, int32_t& causale) {
+              const auto& h = single(1);
+              warehouse.emplace_back(h->IdTestataPOS, causale);
+              if (static_cast<int>(warehouse.size()) == fail_warehouse_at) return false;
+              if (causale == 1 && mark_rows) {
+                h->IdTestataMovMagBKF = 3000 + h->IdTestataPOS;
+                h->SincronizzatoMovMagBKF = true;
+                for (const auto& r : h->Righe) {
+                  r->IdDettaglioMovMagBKF = 4000 + r->IdDettaglioPOS;
+                  r->SincronizzatoMovMagBKF = true;
+                }
+              }
+              return true;
+            }};
+  }
+};
+
+class RunDriverTest : public testing_support::ContextTest {
+ protected:
+  void SetUp() override {
+    RegisterDatabases();
+    ctx.computer_name = "TILL1";
+    ctx.connection_created = [this](db::Connection& c) {
+      ++connections_created;
+      recorder.Attach(c);
+    };
+  }
+  // Printed receipts first..first+count-1 of a causale, each with rows id*10 and id*10+1.
+  void Receipts(int first, int count, int causale) {
+    for (int id = first; id < first + count; ++id) {
+      ctx.connDbPuntoCassa->Execute("insert into tabTestate (idTestata, IdCausale, Printed) values (" +
+                                    std::to_string(id) + ", " + std::to_string(causale) + ", 1)");
+      ctx.connDbPuntoCassa->Execute("insert into tabDettaglio (idDettaglio, IdTestata, FlagExport) values (" +
+                                    std::to_string(id * 10) + ", " + std::to_string(id) + ", 0), (" +
+                                    std::to_string(id * 10 + 1) + ", " + std::to_string(id) + ", NULL)");
+      ctx.connDbPuntoCassa->Execute("insert into tabPagamentiScontrini (idTestata, FlagExport) values (" +
+                                    std::to_string(id) + ", 0)");
+    }
+  }
+  int64_t Count(db::Connection& c, const std::string& sql) {
+    auto rs = c.OpenRecordset(sql);
+    return db::CLng(rs->Field(0));
+  }
+  int64_t Unexported() {
+    return Count(*testing_support::OpenSqlite(dbs.front_path),
+                 "select count(*) from tabDettaglio where FlagExport is null or FlagExport=0");
+  }
+  std::vector<std::string> SyncLinesContaining(const std::string& text) {
+    std::vector<std::string> out;
+    for (const auto& l : SyncLogLines()) {
+      if (l.find(text) != std::string::npos) out.push_back(l);
+    }
+    return out;
+  }
+
+  FakeTransfers fake;
+  testing_support::FaultInjector recorder;
+  int connections_created = 0;
+};
+
+TEST_F(RunDriverTest, NoWaitExactlySkipsThePauseAnythingElsePausesTheSameTime) {
+  UnseededRandom rnd;
+  EXPECT_NEAR(rnd.Next(), 0.7055475, 1e-7);
+  EXPECT_NEAR(rnd.Next(), 0.533424, 1e-6);
+  struct Case {
+    const char* args;
+    int64_t pause_ms;
+  };
+  for (const Case& c : {Case{"/no_wait", 0}, Case{"/NO_WAIT", 43000}, Case{"/no_wait x", 43000},
+                        Case{" /no_wait", 43000}, Case{"", 43000}}) {
+    int64_t before = clock.slept_ms();
+    Main(ctx, c.args, fake.Ops());
+    EXPECT_EQ(clock.slept_ms() - before, c.pause_ms) << "'" << c.args << "'";
+  }
+  EXPECT_TRUE(ErrorLogLines().empty());
+}
+
+TEST_F(RunDriverTest, SelectedReceiptsGoThroughBothPassesWithReportAndFlags) {
+  Receipts(1, 2, 4);
+  Receipts(3, 1, 5);
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_EQ(fake.receipts, (std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {1, 2}, {2, 3}}));
+  EXPECT_EQ(fake.warehouse,
+            (std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {1, 2}, {2, 1}, {2, 2}, {3, 1}, {3, 2}}));
+  EXPECT_EQ(SyncLinesContaining("Esito avvio sincronizzazione").size(), 3u);
+  EXPECT_EQ(SyncLinesContaining("     Riga sincronizzata -  IdDettaglioMovMagBKF:4010 IdDettaglioPOS:10 "
+                                "IdDettaglioScontrinoBKF:2010 SincronizzatoMovMagBKF:True "
+                                "SincronizzatoScontrinoBKF:True")
+                .size(),
+            1u);
+  EXPECT_EQ(Unexported(), 0);
+  EXPECT_TRUE(ErrorLogLines().empty());
+  // The next run selects nothing.
+  fake.receipts.clear();
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_TRUE(fake.receipts.empty());
+}
+
+TEST_F(RunDriverTest, EmptyPassesSelectBothCausaliAndTransferNothing) {
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_TRUE(fake.receipts.empty());
+  EXPECT_EQ(recorder.StatementsMatching("SELECT distinct").size(), 2u);
+  EXPECT_EQ(recorder.StatementsMatching("tabTestate.IdCausale=5").size(), 1u);
+  EXPECT_TRUE(ErrorLogLines().empty());
+}
+
+TEST_F(RunDriverTest, AFailedFirstSelectionEndsTheRunBeforeEitherPass) {
+  Receipts(1, 1, 4);
+  Receipts(2, 1, 5);
+  recorder.FailMatching("tabTestate.IdCausale=4", "Invalid object name 'tabTestate'.");
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_TRUE(fake.receipts.empty());
+  EXPECT_TRUE(recorder.StatementsMatching("tabTestate.IdCausale=5").empty());
+  EXPECT_EQ(ErrorsFrom("TovoVelkaris_RecuperaTestate").size(), 1u);
+}
+
+TEST_F(RunDriverTest, BothConnectionsAreReopenedBeforeEvery50thReceipt) {
+  Receipts(1, 60, 4);
+  Receipts(101, 110, 5);
+  Main(ctx, "/no_wait", fake.Ops());
+  ASSERT_EQ(fake.back_connection.size(), 170u);
+  auto changes_at = [&](size_t from, size_t to) {
+    std::vector<size_t> at;
+    for (size_t i = from + 1; i < to; ++i) {
+      if (fake.back_connection[i] != fake.back_connection[i - 1]) at.push_back(i - from + 1);
+    }
+    return at;
+  };
+  EXPECT_EQ(changes_at(0, 60), (std::vector<size_t>{50}));
+  EXPECT_EQ(changes_at(60, 170), (std::vector<size_t>{50, 100}));
+  // Only the second pass logs its reconnections, besides the start.
+  EXPECT_EQ(SyncLinesContaining("Avviata connessione: ").size(), 3u);
+  EXPECT_EQ(SyncLinesContaining("Avviata connessione cassa: ").size(), 3u);
+  EXPECT_EQ(Unexported(), 0);
+}
+
+TEST_F(RunDriverTest, ExitAClosesEverythingAndDeletesNothing) {
+  Receipts(1, 3, 4);
+  Receipts(4, 1, 5);
+  fake.fail_receipt_at = 2;
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_EQ(fake.receipts.size(), 2u);
+  EXPECT_EQ(fake.warehouse.size(), 2u);  // only the first receipt's two calls
+  EXPECT_TRUE(recorder.StatementsMatching("delete").empty());
+  EXPECT_EQ(ctx.connDbLocale->State(), 0);
+  EXPECT_EQ(ctx.connDbPuntoCassa->State(), 0);
+  EXPECT_EQ(ctx.objSQL_ConnDbLocale->State(), 0);
+  EXPECT_EQ(ctx.objSQL_ConnDbPuntoCassa->State(), 0);
+  EXPECT_EQ(SyncLinesContaining("Esito avvio sincronizzazione").size(), 1u);
+  EXPECT_EQ(Unexported(), 6);  // the failed receipt and those after it stay selectable
+}
+
+TEST_F(RunDriverTest, ExitBInTheFirstPassDeletesTheReceiptAndItsMovementRows) {
+  Receipts(1, 1, 4);
+  Receipts(2, 1, 5);
+  auto& back = *ctx.connDbLocale;
+  back.Execute("insert into tabTestateScontrini (idTestata) values (1001)");
+  back.Execute("insert into tabDettaglioScontrini (idDettaglio, idTestata) values (2010, 1001), (2011, 1001)");
+  back.Execute("insert into tabPagamentiScontriniBackoffice (ID, idTestata) values (1, 1001)");
+  back.Execute("insert into tabFidelity_Transazioni (idTransazione, idScontrino) values (1, 1001)");
+  back.Execute("insert into tabDettaglioMagazzino (idDettaglio, idTestata) values (4010, 3001), (4011, 3001)");
+  back.Execute("insert into tabTestateMagazzino (idTestata) values (3001)");
+  fake.fail_warehouse_at = 2;  // the second call (row causale 2) fails after the first marked the rows
+  int created_before_exit = 0;
+  fake.mark_rows = true;
+  Main(ctx, "/no_wait", fake.Ops());
+  created_before_exit = connections_created;
+  EXPECT_EQ(fake.receipts.size(), 1u);
+  std::vector<std::string> deletes = recorder.StatementsMatching("delete");
+  EXPECT_EQ(deletes, (std::vector<std::string>{"delete from tabtestatescontrini where idtestata=1001",
+                                               "delete from tabPagamentiScontriniBackoffice where idtestata=1001",
+                                               "delete from tabDettaglioScontrini where idtestata=1001",
+                                               "Delete from tabDettaglioMagazzino where idDettaglio=4010",
+                                               "Delete from tabDettaglioMagazzino where idDettaglio=4011",
+                                               "delete from tabFidelity_Transazioni where idScontrino=1001"}));
+  auto check = testing_support::OpenSqlite(dbs.back_path);
+  for (const char* t : {"tabTestateScontrini", "tabDettaglioScontrini", "tabPagamentiScontriniBackoffice",
+                        "tabFidelity_Transazioni", "tabDettaglioMagazzino"}) {
+    EXPECT_EQ(Count(*check, std::string("select count(*) from ") + t), 0) << t;
+  }
+  EXPECT_EQ(Count(*check, "select count(*) from tabTestateMagazzino"), 1);  // the header stays
+  // Start (2 pairs) + selection (2 pairs) + the exit's reconnection (2 pairs), 2 connections a pair.
+  EXPECT_EQ(created_before_exit, 12);
+  EXPECT_TRUE(SyncLinesContaining("Esito avvio").empty());
+  EXPECT_EQ(Unexported(), 4);
+  EXPECT_EQ(ctx.connDbLocale->State(), 0);
+  EXPECT_TRUE(ErrorLogLines().empty());
+}
+
+TEST_F(RunDriverTest, ExitBInTheSecondPassKeepsTheMovementRows) {
+  Receipts(2, 1, 5);
+  fake.fail_warehouse_at = 2;
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_EQ(recorder.StatementsMatching("delete"),
+            (std::vector<std::string>{"delete from tabtestatescontrini where idtestata=1002",
+                                      "delete from tabPagamentiScontriniBackoffice where idtestata=1002",
+                                      "delete from tabDettaglioScontrini where idtestata=1002",
+                                      "delete from tabFidelity_Transazioni where idScontrino=1002"}));
+  // Start, first and second selection; no reconnection in the exit.
+  EXPECT_EQ(connections_created, 12);
+}
+
+TEST_F(RunDriverTest, ExitBWithoutABackOfficeReceiptDeletesByMinusOne) {
+  Receipts(1, 1, 4);
+  fake.fail_receipt_at = 0;
+  fake.fail_warehouse_at = 1;
+  TransferOps ops = fake.Ops();
+  ops.sincro_scontrino = [](Context&, int32_t&, SyncCollection&) { return true; };
+  Main(ctx, "/no_wait", ops);
+  auto deletes = recorder.StatementsMatching("delete");
+  ASSERT_EQ(deletes.size(), 4u);
+  EXPECT_EQ(deletes[0], "delete from tabtestatescontrini where idtestata=-1");
+}
+
+TEST_F(RunDriverTest, AFailingDeleteInExitBIsLoggedByMainAndStopsThere) {
+  Receipts(1, 1, 4);
+  fake.fail_warehouse_at = 1;
+  recorder.FailMatching("delete from tabPagamentiScontriniBackoffice", "Lock request time out period exceeded.");
+  Main(ctx, "/no_wait", fake.Ops());
+  ASSERT_EQ(ErrorsFrom("Main").size(), 1u);
+  EXPECT_NE(ErrorsFrom("Main")[0].find("Lock request time out"), std::string::npos);
+  EXPECT_TRUE(recorder.StatementsMatching("delete from tabDettaglioScontrini").empty());
+}
+
+TEST_F(RunDriverTest, TheFidelityDeleteOfExitBMayFailSilently) {
+  Receipts(1, 1, 4);
+  fake.fail_warehouse_at = 1;
+  recorder.FailMatching("delete from tabFidelity_Transazioni", "boom");
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_TRUE(ErrorLogLines().empty());
+  EXPECT_EQ(ctx.connDbLocale->State(), 0);
+}
+
+TEST_F(RunDriverTest, ASecondInstanceEndsAtOnceAndWritesNothing) {
+  Receipts(1, 1, 4);
+  platform::InstanceLock first(ctx.logs.dir() + "/velkaris.lock");
+  ASSERT_EQ(first.Acquire(), platform::InstanceLock::kAcquired);
+  Main(ctx, "", fake.Ops());
+  EXPECT_TRUE(fake.receipts.empty());
+  EXPECT_EQ(connections_created, 0);
+  EXPECT_EQ(clock.slept_ms(), 0);
+  EXPECT_FALSE(std::filesystem::exists(ctx.logs.ErrorLogPath()));
+  EXPECT_FALSE(std::filesystem::exists(ctx.logs.SyncLogPath(clock.now())));
+}
+
+TEST_F(RunDriverTest, UnreachableDatabaseOrBusyGuardEndTheRunCleanly) {
+  Receipts(1, 1, 4);
+  SetRegistryText("Velkarys.ConnDBPuntoCassa.ConnectionString", "Provider=SQLite;Data Source=/nonexistent/front.db;");
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_TRUE(fake.receipts.empty());
+  EXPECT_EQ(ErrorLogLines().size(), 1u);
+  EXPECT_EQ(ErrorsFrom("AvviaConnessionePcassa").size(), 1u);
+
+  RegisterDatabases();
+  ctx.connDbLocale->Execute("insert into sysprocesses (spid, dbid, hostname, program_name, last_batch) values "
+                            "(51, 5, 'TILL2', 'Velkaris', datetime('now','localtime'))");
+  Main(ctx, "", fake.Ops());
+  EXPECT_TRUE(fake.receipts.empty());
+  EXPECT_EQ(clock.slept_ms(), 0);  // the guard comes before the pause
+  EXPECT_EQ(SyncLinesContaining("pendenti su SQL").size(), 1u);
+  EXPECT_EQ(Unexported(), 2);
+}
+
+TEST_F(RunDriverTest, Sleep2WaitsOnTheTickCounterAndLogsAnOverflow) {
+  clock.SetTick(1000);
+  Sleep2(ctx, 2500);
+  EXPECT_EQ(clock.slept_ms(), 2500);
+  EXPECT_GE(clock.TickCount(), 3500);
+  clock.SetTick(INT32_MAX - 100);
+  Sleep2(ctx, 1000);
+  EXPECT_EQ(clock.slept_ms(), 2500);
+  ASSERT_EQ(ErrorsFrom("Sleep2").size(), 1u);
+  EXPECT_EQ(ErrorsFrom("Sleep2")[0], "04/12/2026 19:05:14 :Overflow. Oggetto: MODULO \\Sleep2");
+  // The run goes on without its pause.
+  Receipts(1, 1, 4);
+  Main(ctx, "", fake.Ops());
+  EXPECT_EQ(fake.receipts.size(), 1u);
+}
+
+}  // namespace
+}  // namespace velkaris
