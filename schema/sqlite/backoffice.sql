@@ -78,6 +78,14 @@ CREATE TABLE IF NOT EXISTS tabClienti (
   CodiceIvaCliente nvarchar(10) COLLATE NOCASE
 );
 
+-- Till operators and the back-office user each one stands for (the user-lookup
+-- component reads it).
+CREATE TABLE IF NOT EXISTS tabPersonale (
+  id INTEGER PRIMARY KEY,
+  Nome nvarchar(100) COLLATE NOCASE,
+  idUtente int
+);
+
 -- Articles: Movimentato, AggiornaGiacenze (stock-managed), BloccaConGiacenzaAZero,
 -- Attivo, Giacenza and Disponibile are kept by the stock update.
 CREATE TABLE IF NOT EXISTS tabArticoli (
@@ -94,7 +102,29 @@ CREATE TABLE IF NOT EXISTS tabArticoli (
   BloccaConGiacenzaAZero bit,
   Attivo bit,
   Giacenza float,
-  Disponibile float
+  Disponibile float,
+  -- Units, read by the article component: UM is the base unit, UM2 and UM3 convert with
+  -- FattoreConversione (TipoConversioneUM2/3: 1 multiplies, else divides) when ConversioneUM
+  -- is set; UMAlternativa converts by division into UMAlternativaDestinazione.
+  UM3 nvarchar(10) COLLATE NOCASE,
+  ConversioneUM bit,
+  TipoConversioneUM2 int,
+  TipoConversioneUM3 int,
+  FattoreConversione float,
+  UMAlternativa nvarchar(10) COLLATE NOCASE,
+  UMAlternativaDestinazione nvarchar(10) COLLATE NOCASE,
+  -- Purchase cost: net of VAT, with VAT, its VAT code and four discounts in percent.
+  CostoImponibile float,
+  CostoImporto float,
+  CostoCodiceIva nvarchar(10) COLLATE NOCASE,
+  CostoSconto1 float,
+  CostoSconto2 float,
+  CostoSconto3 float,
+  CostoSconto4 float,
+  -- Sale price with VAT, weight and volume of one base unit.
+  PrezzoVendita float,
+  Peso float,
+  Volume float
 );
 CREATE INDEX IF NOT EXISTS ixArticoli_Codice ON tabArticoli (CodiceArticolo);
 

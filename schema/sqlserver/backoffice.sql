@@ -66,6 +66,16 @@ CREATE TABLE dbo.tabClienti (
 );
 GO
 
+-- Till operators and the back-office user each one stands for (the user-lookup
+-- component reads it).
+IF OBJECT_ID(N'dbo.tabPersonale', N'U') IS NULL
+CREATE TABLE dbo.tabPersonale (
+  id int NOT NULL PRIMARY KEY,
+  Nome nvarchar(100),
+  idUtente int
+);
+GO
+
 -- Articles: Movimentato, AggiornaGiacenze (stock-managed), BloccaConGiacenzaAZero,
 -- Attivo, Giacenza and Disponibile are kept by the stock update.
 IF OBJECT_ID(N'dbo.tabArticoli', N'U') IS NULL
@@ -83,7 +93,29 @@ CREATE TABLE dbo.tabArticoli (
   BloccaConGiacenzaAZero bit,
   Attivo bit,
   Giacenza float,
-  Disponibile float
+  Disponibile float,
+  -- Units, read by the article component: UM is the base unit, UM2 and UM3 convert with
+  -- FattoreConversione (TipoConversioneUM2/3: 1 multiplies, else divides) when ConversioneUM
+  -- is set; UMAlternativa converts by division into UMAlternativaDestinazione.
+  UM3 nvarchar(10),
+  ConversioneUM bit,
+  TipoConversioneUM2 int,
+  TipoConversioneUM3 int,
+  FattoreConversione float,
+  UMAlternativa nvarchar(10),
+  UMAlternativaDestinazione nvarchar(10),
+  -- Purchase cost: net of VAT, with VAT, its VAT code and four discounts in percent.
+  CostoImponibile float,
+  CostoImporto float,
+  CostoCodiceIva nvarchar(10),
+  CostoSconto1 float,
+  CostoSconto2 float,
+  CostoSconto3 float,
+  CostoSconto4 float,
+  -- Sale price with VAT, weight and volume of one base unit.
+  PrezzoVendita float,
+  Peso float,
+  Volume float
 );
 GO
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixArticoli_Codice' AND object_id = OBJECT_ID(N'dbo.tabArticoli'))

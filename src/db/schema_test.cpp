@@ -147,7 +147,7 @@ Columns ParseSchemaFile(const std::string& path) {
       std::istringstream words(line);
       std::string name;
       words >> name;
-      if (!name.empty() && name != "PRIMARY") out[current].insert(util::ToLower(name));
+      if (!name.empty() && name != "PRIMARY" && name.rfind("--", 0) != 0) out[current].insert(util::ToLower(name));
     }
   }
   return out;

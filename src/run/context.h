@@ -10,6 +10,7 @@
 
 #include "data/companion_sql.h"
 #include "db/connection.h"
+#include "db/error.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
 #include "run/logs.h"
@@ -36,6 +37,12 @@ struct Context {
 
   // Statements sent on connections that were replaced, for the run's statistics.
   uint64_t retired_statements = 0;
+
+  // The back office's companion SQL object; throws when the run has not connected it.
+  CompanionSql& sql_locale() {
+    if (!objSQL_ConnDbLocale) throw db::Error("The companion SQL object of the back office is not connected.");
+    return *objSQL_ConnDbLocale;
+  }
 };
 
 }  // namespace velkaris

@@ -9,6 +9,10 @@ ContextTest::ContextTest()
   std::filesystem::create_directories(ctx.logs.dir());
   ctx.connDbPuntoCassa = OpenSqlite(dbs.front_path);
   ctx.connDbLocale = OpenSqlite(dbs.back_path);
+  ctx.objSQL_ConnDbPuntoCassa = std::make_unique<velkaris::CompanionSql>();
+  ctx.objSQL_ConnDbPuntoCassa->Connect(SqliteConnectionString(dbs.front_path), 2);
+  ctx.objSQL_ConnDbLocale = std::make_unique<velkaris::CompanionSql>();
+  ctx.objSQL_ConnDbLocale->Connect(SqliteConnectionString(dbs.back_path), 2);
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {

@@ -1,0 +1,78 @@
+#include "components/article.h"
+
+#include "data/sql_helpers.h"
+#include "db/recordset.h"
+#include "rows/row_lookups.h"
+
+namespace velkaris {
+namespace {
+
+std::string Text(Context& ctx, const db::Recordset& rs, const char* field) {
+  return db::CStr(TestNull(ctx, rs[field], db::Value("")));
+}
+double Number(Context& ctx, const db::Recordset& rs, const char* field) {
+  return db::CDbl(TestNull(ctx, rs[field], db::Value(0)));
+}
+
+}  // namespace
+
+bool ArticleComponent::LoadByBarcode(const std::string& barcode, CompanionSql& sql) {
+  auto rs = sql.connection().OpenRecordset(
+      "Select idArticolo from tabBarcode where Barcode='" + Apice(ctx_, barcode) + "'", db::kStatic, db::kReadOnly);
+  if (rs->Eof() || (*rs)["idArticolo"].IsNull()) return false;
+  int32_t id = db::CLng((*rs)["idArticolo"]);
+  rs->Close();
+  ReadArticle(sql, id);
+  if (loaded_) barcode_ = barcode;
+  return loaded_;
+}
+
+bool ArticleComponent::LoadById(CompanionSql& sql, int32_t id_articolo, const std::string& barcode_hint) {
+  ReadArticle(sql, id_articolo);
+  if (!loaded_) return false;
+  if (!barcode_hint.empty()) {
+    auto rs = sql.connection().OpenRecordset("Select idArticolo from tabBarcode where Barcode='" +
+                                                 Apice(ctx_, barcode_hint) + "' and idArticolo=" +
+                                                 std::to_string(id_articolo),
+                                             db::kStatic, db::kReadOnly);
+    if (!rs->Eof()) {
+      barcode_ = barcode_hint;
+      return true;
+    }
+  }
+  barcode_ = funGetBarcode(ctx_, sql.connection(), std::to_string(id_articolo), false);
+  if (barcode_.empty()) barcode_ = barcode_hint;
+  return true;
+}
+
+void ArticleComponent::ReadArticle(CompanionSql& sql, int32_t id_articolo) {
+  auto rs = sql.connection().OpenRecordset("Select * from tabArticoli where idArticolo=" + std::to_string(id_articolo),
+                                           db::kStatic, db::kReadOnly);
+  loaded_ = !rs->Eof();
+  if (!loaded_) return;
+  const db::Recordset& r = *rs;
+  id_articolo_ = id_articolo;
+  descrizione_ = Text(ctx_, r, "Descrizione");
+  conversione_um_ = db::CBool(TestNull(ctx_, r["ConversioneUM"], db::Value(false)));
+  um1_ = Text(ctx_, r, "UM");
+  um2_ = Text(ctx_, r, "UM2");
+  um3_ = Text(ctx_, r, "UM3");
+  tipo_conversione_um2_ = db::CLng(TestNull(ctx_, r["TipoConversioneUM2"], db::Value(1)));
+  tipo_conversione_um3_ = db::CLng(TestNull(ctx_, r["TipoConversioneUM3"], db::Value(1)));
+  fattore_conversione_ = Number(ctx_, r, "FattoreConversione");
+  um_alternativa_ = Text(ctx_, r, "UMAlternativa");
+  um_alternativa_destinazione_ = Text(ctx_, r, "UMAlternativaDestinazione");
+  costo_imponibile_ = Number(ctx_, r, "CostoImponibile");
+  costo_importo_ = Number(ctx_, r, "CostoImporto");
+  costo_codice_iva_ = Text(ctx_, r, "CostoCodiceIva");
+  for (int i = 0; i < 4; ++i) {
+    costo_sconto_[i] = Number(ctx_, r, ("CostoSconto" + std::to_string(i + 1)).c_str());
+  }
+  prezzo_vendita_ = Number(ctx_, r, "PrezzoVendita");
+  aliquota_iva_ = db::CDbl(TestNull(ctx_, r["aliquotaIva"], db::Value(ctx_.settings.AliquotaIvaPredefinita)));
+  codice_iva_ = db::CStr(TestNull(ctx_, r["CodiceIva"], db::Value(ctx_.settings.CodiceIvaPredefinito)));
+  peso_ = Number(ctx_, r, "Peso");
+  volume_ = Number(ctx_, r, "Volume");
+}
+
+}  // namespace velkaris
