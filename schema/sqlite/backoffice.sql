@@ -61,7 +61,11 @@ CREATE TABLE IF NOT EXISTS tabCausali (
   Ddt bit,
   Fatture bit,
   Gestionale bit,
-  Preventivo bit
+  Preventivo bit,
+  -- Flags of the causale component: the movement swaps departure and arrival warehouse;
+  -- kits sold with this causale are exploded into their components.
+  InvertiMagazzini bit,
+  EsplodiDistinta bit
 );
 CREATE INDEX IF NOT EXISTS ixCausali_Causale ON tabCausali (Causale);
 
@@ -333,6 +337,23 @@ CREATE TABLE IF NOT EXISTS tabFidelity_Transazioni (
   DataCreaz datetime
 );
 CREATE INDEX IF NOT EXISTS ixFidelityTransazioni_Scontrino ON tabFidelity_Transazioni (idScontrino);
+
+-- Fidelity cards and the rules they follow (the card-rules component reads them):
+-- ModalitaPunti set: the card collects points, else amounts; PremiComeIncasso set: redeemed
+-- prizes count as takings and are reversed.
+CREATE TABLE IF NOT EXISTS tabFidelity_Regole (
+  idRegola INTEGER PRIMARY KEY,
+  Descrizione nvarchar(255) COLLATE NOCASE,
+  ModalitaPunti bit,
+  PremiComeIncasso bit
+);
+
+CREATE TABLE IF NOT EXISTS tabFidelityCard (
+  idFidelityCard INTEGER PRIMARY KEY,
+  Codice nvarchar(50) COLLATE NOCASE,
+  IDCliente int,
+  idRegola int
+);
 
 -- Goods vouchers.
 CREATE TABLE IF NOT EXISTS tabBuoniMerce (

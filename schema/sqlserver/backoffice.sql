@@ -42,7 +42,11 @@ CREATE TABLE dbo.tabCausali (
   Ddt bit,
   Fatture bit,
   Gestionale bit,
-  Preventivo bit
+  Preventivo bit,
+  -- Flags of the causale component: the movement swaps departure and arrival warehouse;
+  -- kits sold with this causale are exploded into their components.
+  InvertiMagazzini bit,
+  EsplodiDistinta bit
 );
 GO
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixCausali_Causale' AND object_id = OBJECT_ID(N'dbo.tabCausali'))
@@ -356,6 +360,27 @@ CREATE TABLE dbo.tabFidelity_Transazioni (
 GO
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixFidelityTransazioni_Scontrino' AND object_id = OBJECT_ID(N'dbo.tabFidelity_Transazioni'))
   CREATE INDEX ixFidelityTransazioni_Scontrino ON dbo.tabFidelity_Transazioni (idScontrino);
+GO
+
+-- Fidelity cards and the rules they follow (the card-rules component reads them):
+-- ModalitaPunti set: the card collects points, else amounts; PremiComeIncasso set: redeemed
+-- prizes count as takings and are reversed.
+IF OBJECT_ID(N'dbo.tabFidelity_Regole', N'U') IS NULL
+CREATE TABLE dbo.tabFidelity_Regole (
+  idRegola int NOT NULL PRIMARY KEY,
+  Descrizione nvarchar(255),
+  ModalitaPunti bit,
+  PremiComeIncasso bit
+);
+GO
+
+IF OBJECT_ID(N'dbo.tabFidelityCard', N'U') IS NULL
+CREATE TABLE dbo.tabFidelityCard (
+  idFidelityCard int NOT NULL PRIMARY KEY,
+  Codice nvarchar(50),
+  IDCliente int,
+  idRegola int
+);
 GO
 
 -- Goods vouchers.

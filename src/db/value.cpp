@@ -358,11 +358,13 @@ std::string FormatPattern(const Date& d, std::string_view pattern) {
 }
 
 std::string FormatDate(const Date& d) {
+  // The day 30/12/1899 prints as the time alone (midnight too), a time of 00:00:00 as the
+  // date alone.
   Date::Parts p = Date{d.serial}.ToParts();
-  bool time_zero = std::llround(std::fabs(d.serial - std::trunc(d.serial)) * 86400.0) % 86400 == 0;
-  if (time_zero) return FormatPattern(d, "dd/MM/yyyy");
   bool date_zero = p.year == 1899 && p.month == 12 && p.day == 30;
   if (date_zero) return FormatPattern(d, "HH:mm:ss");
+  bool time_zero = std::llround(std::fabs(d.serial - std::trunc(d.serial)) * 86400.0) % 86400 == 0;
+  if (time_zero) return FormatPattern(d, "dd/MM/yyyy");
   return FormatPattern(d, "dd/MM/yyyy HH:mm:ss");
 }
 

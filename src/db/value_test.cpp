@@ -67,6 +67,7 @@ TEST(ValueDates, PrintAsDateTimeOrAlone) {
   EXPECT_EQ(CStr(Value(Date::FromParts(2026, 12, 4))), "04/12/2026");
   EXPECT_EQ(CStr(Value(Date::FromParts(1899, 12, 30, 19, 5, 11))), "19:05:11");
   EXPECT_EQ(Date::FromParts(1899, 12, 30).serial, 0);
+  EXPECT_EQ(CStr(Value(Date{0})), "00:00:00");  // midnight of the zero day is a time
   EXPECT_EQ(Date::FromParts(1900, 1, 1).serial, 2);
   EXPECT_EQ(ToIso(full), "2026-12-04 19:05:11");
   EXPECT_EQ(ToIso(Date::FromParts(2026, 12, 4, 1, 2, 3, 45)), "2026-12-04 01:02:03.045");

@@ -6,6 +6,7 @@
 #include "platform/system.h"
 #include "run/command_line.h"
 #include "run/context.h"
+#include "receipts/receipt_transfer.h"
 #include "run/run_driver.h"
 
 namespace velkaris {
@@ -27,7 +28,9 @@ int RunProgram(const std::vector<std::string>& args) {
   platform::SystemClock clock;
   Context ctx(clock, cl.log_dir.empty() ? platform::ProgramDir() : cl.log_dir);
   ctx.registry = platform::Registry::Load(RegistryPath(cl));
-  Main(ctx, cl.arguments, NoTransfers());
+  TransferOps ops = NoTransfers();
+  ops.sincro_scontrino = PCassa_SincroScontrino;
+  Main(ctx, cl.arguments, ops);
   return 0;
 }
 

@@ -58,6 +58,14 @@ class ProgramTest : public ::testing::Test {
     return all;
   }
   std::vector<std::string> ErrorLog() { return ReadLines(log_dir + "/logVelkaris.log"); }
+  // The error log without the line every receipt row adds about its down payment.
+  std::vector<std::string> Errors() {
+    std::vector<std::string> out;
+    for (const auto& l : ErrorLog()) {
+      if (l.find("Acconto rilevato num:") == std::string::npos) out.push_back(l);
+    }
+    return out;
+  }
   std::string Dump(const std::string& path) {
     std::string out = dbs.dir.File("dump.sql");
     std::system(("sqlite3 '" + path + "' .dump > '" + out + "'").c_str());
@@ -85,7 +93,7 @@ TEST_F(ProgramTest, ARunOnFreshDatabasesConnectsBothAndSelectsPrintedReceipts) {
   EXPECT_NE(std::find_if(lines.begin(), lines.end(),
                          [](const std::string& l) { return l.find("IdTestataPOS:8 ") != std::string::npos; }),
             lines.end());
-  EXPECT_TRUE(ErrorLog().empty());
+  EXPECT_TRUE(Errors().empty());
   EXPECT_TRUE(testing_support::ReadFile(dbs.dir.File("stdout")).empty());  // silent under a scheduler
 }
 
