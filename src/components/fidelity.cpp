@@ -4,6 +4,7 @@
 #include "data/sql_helpers.h"
 #include "db/error.h"
 #include "db/recordset.h"
+#include "run/failure.h"
 
 namespace velkaris {
 
@@ -28,6 +29,13 @@ int32_t FidelityCard::Scrivi(const MovimentoFidelity& m) {
   if (!connection_) throw db::Error("The fidelity card was not opened.");
   int32_t id = funGetNuovoIdGENERICO(*ctx_, "tabFidelity_Transazioni", "idTransazione", *connection_);
   if (id <= 0) return id;
+  // A movement that cannot be stored is reported by its id, so that the caller removes the
+  // receipt it belongs to.
+  bool stored = Guarded(*ctx_, "FidelityCard_Scrivi", [&] { Store(id, m); });
+  return stored ? id : -1;
+}
+
+void FidelityCard::Store(int32_t id, const MovimentoFidelity& m) {
   auto rs = connection_->OpenRecordset("select * from tabFidelity_Transazioni where 1=2", db::kStatic,
                                        db::kPessimistic);
   rs->AddNew();
@@ -49,7 +57,6 @@ int32_t FidelityCard::Scrivi(const MovimentoFidelity& m) {
   rs->Set("DataCreaz", db::Value(ctx_->clock.Now()));
   rs->Update();
   rs->Close();
-  return id;
 }
 
 }  // namespace velkaris

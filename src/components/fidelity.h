@@ -45,11 +45,13 @@ struct MovimentoFidelity {
 class FidelityCard {
  public:
   void Open(Context& ctx, db::Connection& connection, int32_t id_fidelity_card, bool flag);
-  // Writes the movement; returns the new transaction id (<= 0 when nothing was written).
-  // Errors reach the caller.
+  // Writes the movement; returns the new transaction id, <= 0 when nothing was written (the
+  // reason is in the error log).
   int32_t Scrivi(const MovimentoFidelity& m);
 
  private:
+  void Store(int32_t id, const MovimentoFidelity& m);
+
   Context* ctx_ = nullptr;
   db::Connection* connection_ = nullptr;
   int32_t id_fidelity_card_ = -1;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <ostream>
 
 namespace db {
 namespace {
@@ -215,6 +216,8 @@ std::string Value::DebugString() const {
     default: return CStr(*this);
   }
 }
+
+void PrintTo(const Value& v, std::ostream* os) { *os << v.DebugString(); }
 
 // ---- Parsing --------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -79,6 +80,9 @@ class Value {
  private:
   std::variant<std::monostate, bool, int32_t, int64_t, double, std::string, Date> v_;
 };
+
+// Readable values in test failures.
+void PrintTo(const Value& v, std::ostream* os);
 
 // The platform's conversions. All throw VbError as the platform raises its errors.
 int32_t CLng(const Value& v);      // half to even; Null and out of range fail

@@ -10,6 +10,7 @@ struct FaultInjector::State {
     int nth = 0;  // 0: match by pattern
     std::string pattern, message;
     int times = -1;
+    int skip = 0;
   };
   std::vector<Rule> rules;
   std::vector<std::string> statements;
@@ -22,6 +23,10 @@ struct FaultInjector::State {
       bool hit = r.nth > 0 ? r.nth == n
                            : r.times != 0 && lower.find(util::ToLower(r.pattern)) != std::string::npos;
       if (!hit) continue;
+      if (r.skip > 0) {
+        --r.skip;
+        continue;
+      }
       if (r.times > 0) --r.times;
       throw db::Error(r.message);
     }
@@ -31,12 +36,12 @@ struct FaultInjector::State {
 FaultInjector::FaultInjector() : state_(std::make_shared<State>()) {}
 
 FaultInjector& FaultInjector::FailNth(int n, std::string message) {
-  state_->rules.push_back({n, "", std::move(message), -1});
+  state_->rules.push_back({n, "", std::move(message), -1, 0});
   return *this;
 }
 
-FaultInjector& FaultInjector::FailMatching(std::string pattern, std::string message, int times) {
-  state_->rules.push_back({0, std::move(pattern), std::move(message), times});
+FaultInjector& FaultInjector::FailMatching(std::string pattern, std::string message, int times, int skip) {
+  state_->rules.push_back({0, std::move(pattern), std::move(message), times, skip});
   return *this;
 }
 

@@ -15,9 +15,9 @@ class FaultInjector {
   FaultInjector();
   // The nth statement (1-based) sent after attaching fails with `message`.
   FaultInjector& FailNth(int n, std::string message);
-  // Statements containing `pattern` (without regard to case) fail with `message`; only the
-  // first `times` of them when times >= 0.
-  FaultInjector& FailMatching(std::string pattern, std::string message, int times = -1);
+  // Statements containing `pattern` (without regard to case) fail with `message`: the
+  // first `skip` of them pass, then `times` of them fail (all when times < 0).
+  FaultInjector& FailMatching(std::string pattern, std::string message, int times = -1, int skip = 0);
   // Installs the hook on a connection; several connections may share one injector.
   void Attach(db::Connection& connection);
 
