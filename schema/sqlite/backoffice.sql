@@ -57,15 +57,15 @@ CREATE TABLE IF NOT EXISTS tabCausali (
   Descrizione nvarchar(255) COLLATE NOCASE,
   TipoMovimento nvarchar(1) COLLATE NOCASE,
   CausaleMovimentoSecondario nvarchar(20) COLLATE NOCASE,
-  FlagVendita bit,
-  Ddt bit,
-  Fatture bit,
-  Gestionale bit,
-  Preventivo bit,
+  FlagVendita bit DEFAULT 0,
+  Ddt bit DEFAULT 0,
+  Fatture bit DEFAULT 0,
+  Gestionale bit DEFAULT 0,
+  Preventivo bit DEFAULT 0,
   -- Flags of the causale component: the movement swaps departure and arrival warehouse;
   -- kits sold with this causale are exploded into their components.
-  InvertiMagazzini bit,
-  EsplodiDistinta bit
+  InvertiMagazzini bit DEFAULT 0,
+  EsplodiDistinta bit DEFAULT 0
 );
 CREATE INDEX IF NOT EXISTS ixCausali_Causale ON tabCausali (Causale);
 
@@ -510,6 +510,31 @@ CREATE TABLE IF NOT EXISTS tabGiustificaSconto (
   dataExport datetime
 );
 CREATE INDEX IF NOT EXISTS ixGiustificaSconto_Movimento ON tabGiustificaSconto (idTestataMovimento, idDettaglioMovimento);
+
+-- Links between documents written by the document link component: a receipt and its
+-- rows with the warehouse movement and rows they produced (TipoCollegamento 9 or 23).
+CREATE TABLE IF NOT EXISTS tabDocumentiCollegati (
+  ID INTEGER PRIMARY KEY,
+  TipoCollegamento int,
+  idTestataOrigine int,
+  idDettaglioOrigine int,
+  idTestataDestinazione int,
+  idDettaglioDestinazione int,
+  DataCreaz datetime
+);
+CREATE INDEX IF NOT EXISTS ixDocumentiCollegati_Origine ON tabDocumentiCollegati (idTestataOrigine, TipoCollegamento);
+
+-- Bills of materials: the components of a kit article (the kit explosion component reads
+-- them, following components that are kits themselves). Quantita is per unit of the kit.
+CREATE TABLE IF NOT EXISTS tabGestioneDistinteBase (
+  ID INTEGER PRIMARY KEY,
+  idArticoloPadre int,
+  idArticoloFiglio int,
+  Quantita float,
+  DataInizioValidita datetime,
+  DataFineValidita datetime
+);
+CREATE INDEX IF NOT EXISTS ixGestioneDistinteBase_Padre ON tabGestioneDistinteBase (idArticoloPadre);
 
 -- Other document kinds: the number test and the totals reach them by document type.
 CREATE TABLE IF NOT EXISTS tabTestateFatture (

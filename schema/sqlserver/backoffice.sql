@@ -38,15 +38,15 @@ CREATE TABLE dbo.tabCausali (
   Descrizione nvarchar(255),
   TipoMovimento nvarchar(1),
   CausaleMovimentoSecondario nvarchar(20),
-  FlagVendita bit,
-  Ddt bit,
-  Fatture bit,
-  Gestionale bit,
-  Preventivo bit,
+  FlagVendita bit DEFAULT 0,
+  Ddt bit DEFAULT 0,
+  Fatture bit DEFAULT 0,
+  Gestionale bit DEFAULT 0,
+  Preventivo bit DEFAULT 0,
   -- Flags of the causale component: the movement swaps departure and arrival warehouse;
   -- kits sold with this causale are exploded into their components.
-  InvertiMagazzini bit,
-  EsplodiDistinta bit
+  InvertiMagazzini bit DEFAULT 0,
+  EsplodiDistinta bit DEFAULT 0
 );
 GO
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixCausali_Causale' AND object_id = OBJECT_ID(N'dbo.tabCausali'))
@@ -555,6 +555,39 @@ CREATE TABLE dbo.tabGiustificaSconto (
 GO
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixGiustificaSconto_Movimento' AND object_id = OBJECT_ID(N'dbo.tabGiustificaSconto'))
   CREATE INDEX ixGiustificaSconto_Movimento ON dbo.tabGiustificaSconto (idTestataMovimento, idDettaglioMovimento);
+GO
+
+-- Links between documents written by the document link component: a receipt and its
+-- rows with the warehouse movement and rows they produced (TipoCollegamento 9 or 23).
+IF OBJECT_ID(N'dbo.tabDocumentiCollegati', N'U') IS NULL
+CREATE TABLE dbo.tabDocumentiCollegati (
+  ID int NOT NULL PRIMARY KEY,
+  TipoCollegamento int,
+  idTestataOrigine int,
+  idDettaglioOrigine int,
+  idTestataDestinazione int,
+  idDettaglioDestinazione int,
+  DataCreaz datetime
+);
+GO
+IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixDocumentiCollegati_Origine' AND object_id = OBJECT_ID(N'dbo.tabDocumentiCollegati'))
+  CREATE INDEX ixDocumentiCollegati_Origine ON dbo.tabDocumentiCollegati (idTestataOrigine, TipoCollegamento);
+GO
+
+-- Bills of materials: the components of a kit article (the kit explosion component reads
+-- them, following components that are kits themselves). Quantita is per unit of the kit.
+IF OBJECT_ID(N'dbo.tabGestioneDistinteBase', N'U') IS NULL
+CREATE TABLE dbo.tabGestioneDistinteBase (
+  ID int NOT NULL PRIMARY KEY,
+  idArticoloPadre int,
+  idArticoloFiglio int,
+  Quantita float,
+  DataInizioValidita datetime,
+  DataFineValidita datetime
+);
+GO
+IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixGestioneDistinteBase_Padre' AND object_id = OBJECT_ID(N'dbo.tabGestioneDistinteBase'))
+  CREATE INDEX ixGestioneDistinteBase_Padre ON dbo.tabGestioneDistinteBase (idArticoloPadre);
 GO
 
 -- Other document kinds: the number test and the totals reach them by document type.

@@ -71,8 +71,46 @@ void ArticleComponent::ReadArticle(CompanionSql& sql, int32_t id_articolo) {
   prezzo_vendita_ = Number(ctx_, r, "PrezzoVendita");
   aliquota_iva_ = db::CDbl(TestNull(ctx_, r["aliquotaIva"], db::Value(ctx_.settings.AliquotaIvaPredefinita)));
   codice_iva_ = db::CStr(TestNull(ctx_, r["CodiceIva"], db::Value(ctx_.settings.CodiceIvaPredefinito)));
+  tipo_um_ven_ = db::CLng(TestNull(ctx_, r["TipoUmVen"], db::Value(2)));
   peso_ = Number(ctx_, r, "Peso");
   volume_ = Number(ctx_, r, "Volume");
+}
+
+RigaVendita ArticleComponent::CalcolaRiga(const std::string& descrizione, double quantita, double prezzo,
+                                          double aliquota, double imponibile, const std::string& codice_iva,
+                                          int32_t reparto, const double sconti[4]) const {
+  RigaVendita r;
+  r.Descrizione = descrizione.empty() ? descrizione_ : descrizione;
+  r.Quantita = quantita;
+  if (loaded_) {
+    r.UM = tipo_um_ven_ == 1 ? um1_ : um2_;
+    if (r.UM.empty()) r.UM = um1_.empty() ? ctx_.settings.UnitaMisuraPredefinita : um1_;
+  }
+  r.PrezzoVendita = prezzo;
+  r.PrezzoVenditaNettoIva = imponibile;
+  r.AliquotaIva = aliquota;
+  r.CodiceIva = codice_iva;
+  r.idReparto = reparto;
+  for (int i = 0; i < 4; ++i) r.Sconto[i] = sconti[i];
+  r.Peso = peso_ * quantita;
+  r.Volume = volume_ * quantita;
+  return r;
+}
+
+CostoArticolo ArticleComponent::Costo(CompanionSql&, int32_t) const {
+  CostoArticolo c;
+  c.CostoImponibile = costo_imponibile_;
+  c.CostoImporto = costo_importo_;
+  c.CostoCodiceIva = costo_codice_iva_;
+  for (int i = 0; i < 4; ++i) c.CostoSconto[i] = costo_sconto_[i];
+  return c;
+}
+
+PrezzoArticolo ArticleComponent::Prezzo(CompanionSql&, int32_t, const db::Date&, int32_t, double, bool) const {
+  PrezzoArticolo p;
+  p.PrezzoVendita = prezzo_vendita_;
+  p.PrezzoVenditaNettoIva = Euro(ctx_, db::Value(prezzo_vendita_ / (aliquota_iva_ / 100 + 1)), ctx_.settings.CifreDecimali);
+  return p;
 }
 
 }  // namespace velkaris

@@ -7,9 +7,37 @@
 #include <string>
 
 #include "data/companion_sql.h"
+#include "db/value.h"
 #include "run/context.h"
 
 namespace velkaris {
+
+// A movement row as the article component computes it from the values of a POS row.
+struct RigaVendita {
+  std::string Descrizione;
+  double Quantita = 0;
+  std::string UM;                  // the unit the article is sold in
+  double PrezzoVendita = 0;        // with VAT
+  double PrezzoVenditaNettoIva = 0;
+  double AliquotaIva = 0;
+  std::string CodiceIva;
+  int32_t idReparto = -1;
+  double Sconto[4] = {0, 0, 0, 0};
+  double Peso = 0, Volume = 0;     // of the whole quantity
+};
+
+// Purchase cost of an article.
+struct CostoArticolo {
+  double CostoImponibile = 0, CostoImporto = 0;
+  std::string CostoCodiceIva;
+  double CostoSconto[4] = {0, 0, 0, 0};
+};
+
+// Sale price of an article for a document.
+struct PrezzoArticolo {
+  double PrezzoVenditaNettoIva = 0, PrezzoVendita = 0;
+  double Sconto[4] = {0, 0, 0, 0};
+};
 
 class ArticleComponent {
  public:
@@ -46,6 +74,16 @@ class ArticleComponent {
   double CostoImporto() const { return costo_importo_; }
   const std::string& CostoCodiceIva() const { return costo_codice_iva_; }
   double CostoSconto(int i) const { return costo_sconto_[i - 1]; }
+  // Computes the movement row of a sale of this article (or of an unknown one, from the
+  // values given alone).
+  RigaVendita CalcolaRiga(const std::string& descrizione, double quantita, double prezzo, double aliquota,
+                          double imponibile, const std::string& codice_iva, int32_t reparto,
+                          const double sconti[4]) const;
+  // The purchase cost under the shop's purchase-price rule (one rule: the article's cost).
+  CostoArticolo Costo(CompanionSql& sql, int32_t regola) const;
+  // The sale price for a document, date, customer and quantity: the article's list price.
+  PrezzoArticolo Prezzo(CompanionSql& sql, int32_t tipo_documento, const db::Date& data, int32_t id_cliente,
+                        double quantita, bool flag) const;
   // Sale data.
   double PrezzoVendita() const { return prezzo_vendita_; }
   double AliquotaIva() const { return aliquota_iva_; }
@@ -71,6 +109,7 @@ class ArticleComponent {
   double prezzo_vendita_ = 0, aliquota_iva_ = 0;
   std::string codice_iva_;
   double peso_ = 0, volume_ = 0;
+  int32_t tipo_um_ven_ = 1;
 };
 
 }  // namespace velkaris

@@ -8,6 +8,7 @@
 #include "run/context.h"
 #include "receipts/receipt_transfer.h"
 #include "run/run_driver.h"
+#include "warehouse/warehouse_transfer.h"
 
 namespace velkaris {
 
@@ -28,9 +29,7 @@ int RunProgram(const std::vector<std::string>& args) {
   platform::SystemClock clock;
   Context ctx(clock, cl.log_dir.empty() ? platform::ProgramDir() : cl.log_dir);
   ctx.registry = platform::Registry::Load(RegistryPath(cl));
-  TransferOps ops = NoTransfers();
-  ops.sincro_scontrino = PCassa_SincroScontrino;
-  Main(ctx, cl.arguments, ops);
+  Main(ctx, cl.arguments, TransferOps{PCassa_SincroScontrino, PCassa_AggiornaMagazzinoDaScontrino});
   return 0;
 }
 

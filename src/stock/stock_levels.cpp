@@ -1,0 +1,179 @@
+#include "stock/stock_levels.h"
+
+#include "data/new_ids.h"
+#include "data/sql_helpers.h"
+#include "db/recordset.h"
+#include "receipts/article_lookups.h"
+#include "rows/row_lookups.h"
+#include "run/configuration.h"
+#include "run/failure.h"
+#include "util/text.h"
+
+namespace velkaris {
+namespace {
+
+bool ArithmeticHere(Context& ctx) { return getDbValue(ctx, "GiacenzaByTrigger", "0") == "0"; }
+
+// A quantity as SQL text: always with a decimal point.
+std::string SqlNumber(Context& ctx, const db::Value& v) {
+  return util::ReplaceAll(db::CStr(db::Value(Euro(ctx, TestNull(ctx, v, db::Value(0)), ctx.settings.CifreDecimaliQuantita))),
+                          ",", ".");
+}
+
+void UpdateArticleStock(Context& ctx, db::Connection& connection, const db::Recordset& rs, const std::string& id) {
+  connection.Execute("Update tabArticoli set Giacenza=" + SqlNumber(ctx, rs["Giacenza"]) +
+                     ", Disponibile=" + SqlNumber(ctx, rs["Disponibile"]) + " where idarticolo=" + id);
+}
+
+}  // namespace
+
+bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t id_magazzino,
+                               const std::string& barcode, double quantita, const std::string& tipo_movimento) {
+  bool result = false;
+  Guarded(ctx, "Giacenze_AggiornaGiacenza", [&] {
+    if (util::ToLower(tipo_movimento) == "n") return;
+    int32_t id_articolo = GetIdArticoloCorretto(ctx, barcode, false);
+    std::string stock_barcode =
+        EsisteBarcode(ctx, barcode, connection) ? barcode : funGetBarcode(ctx, connection, barcode, true);
+    if (!funGetGestioneGiacenzaArticolo(ctx, id_articolo)) return;
+    connection.Execute("Update tabArticoli set Movimentato=" + BooleanForSql(ctx, true, kSqlServer) +
+                       " where IdArticolo=" + std::to_string(id_articolo));
+    if (ArithmeticHere(ctx)) {
+      auto rs = connection.OpenRecordset("Select * from tabGiacenze where Barcode='" + stock_barcode +
+                                             "' and IdMagazzino=" + std::to_string(id_magazzino),
+                                         db::kStatic, db::kPessimistic);
+      bool out = tipo_movimento == "S";
+      if (rs->Eof()) {
+        rs->AddNew();
+        rs->Set("IdGiacenza", db::Value(funGetNuovoIdGENERICO(ctx, "tabGiacenze", "idGiacenza", connection, -1, -1)));
+        rs->Set("idMagazzino", db::Value(id_magazzino));
+        rs->Set("Barcode", db::Value(stock_barcode));
+        rs->Set("idArticolo", db::Value(id_articolo));
+        rs->Set("giacenza", db::Value(Euro(ctx, db::Value(out ? -quantita : quantita), ctx.settings.CifreDecimaliQuantita)));
+        rs->Set("Ordinato", db::Value(0));
+        rs->Set("impegnato", db::Value(0));
+        rs->Set("disponibile", db::Value(0));
+      } else {
+        double stock = db::CDbl(TestNull(ctx, (*rs)["giacenza"], db::Value(0)));
+        rs->Set("giacenza", db::Value(Euro(ctx, db::Value(out ? stock - quantita : stock + quantita),
+                                           ctx.settings.CifreDecimaliQuantita)));
+      }
+      rs->Update();
+      rs->Close();
+    }
+    CheckBloccoArticoloGiacenza(ctx, id_articolo);
+    Giacenze_AggiornaDisponibile(ctx, stock_barcode, id_magazzino, connection);
+    result = true;
+  });
+  return result;
+}
+
+bool funGetGestioneGiacenzaArticolo(Context& ctx, int32_t id_articolo) {
+  bool result = false;
+  Guarded(ctx, "funGetGestioneGiacenzaArticolo", [&] {
+    auto rs = ctx.connDbLocale->OpenRecordset("Select * from tabArticoli where idArticolo=" + std::to_string(id_articolo),
+                                              db::kStatic, db::kReadOnly);
+    if (!rs->Eof()) {
+      const db::Value& managed = (*rs)["AggiornaGiacenze"];
+      result = !managed.IsNull() &&
+               BooleanForSql(ctx, db::CBool(managed), kSqlServer) != BooleanForSql(ctx, false, kSqlServer);
+    }
+    rs->Close();
+  });
+  return result;
+}
+
+void CheckBloccoArticoloGiacenza(Context& ctx, int32_t id_articolo) {
+  Guarded(ctx, "CheckBloccoArticoloGiacenza", [&] {
+    std::string id = std::to_string(id_articolo);
+    auto flag = ctx.connDbLocale->OpenRecordset("select BloccaConGiacenzaAZero from tabarticoli where idarticolo =" + id,
+                                                db::kStatic, db::kReadOnly);
+    if (flag->Eof() || !db::CBool(TestNull(ctx, (*flag)["BloccaConGiacenzaAZero"], db::Value(0)))) return;
+    flag->Close();
+    auto sums = ctx.connDbLocale->OpenRecordset(
+        "select sum(giacenza) as g, sum(ordinato) as o, sum(Arrivato) as A, sum(Disponibile) as D from tabgiacenze "
+        "where idArticolo=" + id + " group by idarticolo",
+        db::kStatic, db::kReadOnly);
+    if (sums->Eof()) return;
+    auto positive = [&](const char* c) { return db::CDbl(TestNull(ctx, (*sums)[c], db::Value(0))) > 0; };
+    if (positive("g") || positive("o") || positive("A")) {
+      ctx.connDbLocale->Execute("update tabarticoli set Attivo=" + BooleanForSql(ctx, true, kSqlServer) +
+                                "  where idarticolo =" + id);
+    } else {
+      ctx.connDbLocale->Execute("update tabarticoli set Attivo=0  where idarticolo =" + id);
+    }
+    sums->Close();
+  });
+}
+
+void Giacenze_AggiornaDisponibile(Context& ctx, const std::string& barcode, int32_t id_magazzino,
+                                  db::Connection& connection) {
+  Guarded(ctx, "Giacenze_AggiornaDisponibile", [&] {
+    int32_t id_articolo = GetIdArticoloCorretto(ctx, barcode, false);
+    if (!funGetGestioneGiacenzaArticolo(ctx, id_articolo) || !ArithmeticHere(ctx)) return;
+    auto rs = connection.OpenRecordset("SELECT * FROM tabGiacenze WHERE Barcode='" + barcode +
+                                           "' AND idMagazzino=" + std::to_string(id_magazzino),
+                                       db::kForwardOnly, db::kPessimistic);
+    if (!rs->Eof()) {
+      auto n = [&](const char* c) { return db::CDbl(TestNull(ctx, (*rs)[c], db::Value(0))); };
+      rs->Set("disponibile", db::Value(Euro(ctx, db::Value(n("giacenza") + n("Ordinato") - n("impegnato")),
+                                            ctx.settings.CifreDecimaliQuantita)));
+      rs->Update();
+    }
+    rs->Close();
+    GiacenzeTabBarcode_LanciaAllineamento(ctx, connection, 2, barcode, id_magazzino);
+    GiacenzeTabArticolo_LanciaAllineamento(ctx, connection, 2, id_articolo, id_magazzino);
+  });
+}
+
+void GiacenzeTabBarcode_LanciaAllineamento(Context& ctx, db::Connection& connection, int32_t sintassi,
+                                           const std::string& barcode, int32_t id_magazzino) {
+  Guarded(ctx, "GiacenzeTabBarcode_LanciaAllineamento", [&] {
+    if (barcode.empty()) {
+      connection.Execute("Update tabBarcode set Giacenza=null, Disponibile=Null");
+    } else if (id_magazzino >= 0 && id_magazzino != ctx.settings.IdMagazzinoCorrente) {
+      return;  // another warehouse's stock is not the till's
+    }
+    std::string where = barcode.empty() ? "" : "WHERE tabGiacenze.Barcode='" + Apice(ctx, barcode) +
+                                                   "' and tabGiacenze.IdMagazzino=" + std::to_string(id_magazzino);
+    if (sintassi == 0) {
+      connection.Execute("UPDATE tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = tabBarcode.barcode SET "
+                         "tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = tabGiacenze.Disponibile " +
+                         where);
+    } else {
+      connection.Execute("UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
+                         "tabGiacenze.Disponibile FROM tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = "
+                         "tabBarcode.barcode " + where);
+    }
+  });
+}
+
+void GiacenzeTabArticolo_LanciaAllineamento(Context& ctx, db::Connection& connection, int32_t sintassi,
+                                            int32_t id_articolo, int32_t id_magazzino) {
+  Guarded(ctx, "GiacenzeTabArticolo_LanciaAllineamento", [&] {
+    if (id_articolo == -1) {
+      connection.Execute("Update tabArticoli set Giacenza=null, Disponibile=Null");
+      auto rs = connection.OpenRecordset(
+          "Select idArticolo, Sum(Giacenza) as Giacenza, Sum(Disponibile) as Disponibile from tabGiacenze group by "
+          "idarticolo having Sum(Giacenza) <>0 or  Sum(Disponibile)<>0",
+          db::kStatic, db::kReadOnly);
+      for (; !rs->Eof(); rs->MoveNext()) UpdateArticleStock(ctx, connection, *rs, db::CStr((*rs)["idArticolo"]));
+      rs->Close();
+      return;
+    }
+    if (id_magazzino >= 0 && id_magazzino != ctx.settings.IdMagazzinoCorrente) return;
+    std::string id = std::to_string(id_articolo);
+    auto rs = connection.OpenRecordset(
+        "Select idArticolo, Sum(Giacenza) as Giacenza, Sum(Disponibile) as Disponibile from tabGiacenze where "
+        "idMagazzino=" + std::to_string(id_magazzino) + " group by idarticolo having idArticolo=" + id,
+        db::kStatic, db::kReadOnly);
+    if (!rs->Eof()) {
+      UpdateArticleStock(ctx, connection, *rs, id);
+    } else {
+      connection.Execute("Update tabArticoli set Giacenza=0, Disponibile=0 where idarticolo=" + id);
+    }
+    rs->Close();
+  });
+}
+
+}  // namespace velkaris

@@ -1,0 +1,18 @@
+// The warehouse transfer: the rows of a POS receipt of one row causale become rows of
+// summary warehouse movements that unload the stock.
+#pragma once
+
+#include <cstdint>
+
+#include "run/context.h"
+#include "run/sync_records.h"
+
+namespace velkaris {
+
+// Handles the POS rows whose tabDettaglio.IdCausale is the row causale (1, or 2 for any
+// other value). Row failures are logged and the run goes on; False when a movement header
+// is neither found nor created, the back office cannot be reached again, or on an
+// unexpected error.
+bool PCassa_AggiornaMagazzinoDaScontrino(Context& ctx, int32_t& kind, SyncCollection& receipts, int32_t& causale);
+
+}  // namespace velkaris
