@@ -87,7 +87,7 @@ void ShopTest::PosPayment(int receipt, double amount, Columns columns) {
 }
 
 int64_t ShopTest::Count(const std::string& table, const std::string& where) {
-  return db::CLng(Scalar(*ctx.connDbLocale, "select count(*) from " + table + " where " + where));
+  return db::CLng(Back("select count(*) from " + table + " where " + where));
 }
 
 }  // namespace testing_support

@@ -21,9 +21,10 @@ class ShopTest : public ContextTest {
   void PosRow(int id, int receipt, Columns columns = {});
   void PosPayment(int receipt, double amount, Columns columns = {});
 
-  // A value read from the back office / front office.
-  db::Value Back(const std::string& sql) { return Scalar(*ctx.connDbLocale, sql); }
-  db::Value Front(const std::string& sql) { return Scalar(*ctx.connDbPuntoCassa, sql); }
+  // A value read from the back office / front office, on connections of the test's own
+  // (the run may have closed or replaced the context's).
+  db::Value Back(const std::string& sql) { return Scalar(*dbs.back, sql); }
+  db::Value Front(const std::string& sql) { return Scalar(*dbs.front, sql); }
   int64_t Count(const std::string& table, const std::string& where = "1=1");
 };
 
