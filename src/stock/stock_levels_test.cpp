@@ -1,0 +1,177 @@
+#include "stock/stock_levels.h"
+
+#include <gtest/gtest.h>
+
+#include "db/recordset.h"
+#include "testing/fault_injector.h"
+#include "testing/shop_fixture.h"
+#include "warehouse/movement_header.h"
+
+namespace velkaris {
+namespace {
+
+using db::Value;
+using testing_support::Insert;
+
+class StockTest : public testing_support::ShopTest {
+ protected:
+  bool Move(const std::string& barcode, double qty, const std::string& tipo, int32_t warehouse = 1) {
+    return Giacenze_AggiornaGiacenza(ctx, *ctx.connDbLocale, warehouse, barcode, qty, tipo);
+  }
+};
+
+TEST_F(StockTest, SalesUnloadOtherMovementsLoadAndAvailabilityFollows) {
+  EXPECT_TRUE(Move("8001", 2, "S"));
+  auto g = ctx.connDbLocale->OpenRecordset("select * from tabGiacenze");
+  ASSERT_EQ(g->RecordCount(), 1);
+  EXPECT_EQ((*g)["Giacenza"], Value(-2.0));
+  EXPECT_EQ((*g)["Ordinato"], Value(0.0));
+  EXPECT_EQ((*g)["Impegnato"], Value(0.0));
+  EXPECT_EQ((*g)["Disponibile"], Value(-2.0));
+  EXPECT_EQ((*g)["idArticolo"], Value(1));
+  EXPECT_TRUE(Move("8001", 3.5, "C"));
+  EXPECT_EQ(Back("select Giacenza from tabGiacenze"), Value(1.5));
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8001'"), Value(1.5));
+  EXPECT_EQ(Back("select Giacenza from tabArticoli where idArticolo=1"), Value(1.5));
+  EXPECT_EQ(Back("select Disponibile from tabArticoli where idArticolo=1"), Value(1.5));
+  ctx.connDbLocale->Execute("update tabGiacenze set Ordinato=4, Impegnato=1");
+  EXPECT_TRUE(Move("8001", 0.5, "S"));
+  EXPECT_EQ(Back("select Disponibile from tabGiacenze"), Value(4.0));  // 1.0 + 4 - 1
+  EXPECT_TRUE(ErrorLogLines().empty());
+}
+
+TEST_F(StockTest, NoEffectForTypeNAndForArticlesNotStockManaged) {
+  EXPECT_FALSE(Move("8001", 2, "n"));
+  EXPECT_FALSE(Move("8001", 2, "N"));
+  EXPECT_TRUE(Back("select Movimentato from tabArticoli where idArticolo=1").IsNull());
+  ctx.connDbLocale->Execute("update tabArticoli set AggiornaGiacenze=NULL where idArticolo=1");
+  ctx.connDbLocale->Execute("update tabArticoli set AggiornaGiacenze=0 where idArticolo=2");
+  EXPECT_FALSE(Move("8001", 2, "S"));
+  EXPECT_FALSE(Move("8002", 2, "S"));
+  EXPECT_FALSE(Move("NOPE", 2, "S"));
+  EXPECT_EQ(Count("tabGiacenze"), 0);
+  EXPECT_TRUE(Back("select Movimentato from tabArticoli where idArticolo=1").IsNull());
+}
+
+TEST_F(StockTest, WithTriggersOnlyTheFlagsAreKept) {
+  SetSetting("GiacenzaByTrigger", "1");
+  ctx.connDbLocale->Execute("update tabArticoli set BloccaConGiacenzaAZero=1, Attivo=1 where idArticolo=1");
+  EXPECT_TRUE(Move("8001", 2, "S"));
+  EXPECT_EQ(Count("tabGiacenze"), 0);
+  EXPECT_EQ(Back("select Movimentato from tabArticoli where idArticolo=1"), Value(true));
+  EXPECT_EQ(Back("select Attivo from tabArticoli where idArticolo=1"), Value(true));  // no stock rows: unchanged
+  Insert(*ctx.connDbLocale, "tabGiacenze", {{"IdGiacenza", Value(50)}, {"idMagazzino", Value(1)}, {"Barcode", Value("8001")},
+                                            {"idArticolo", Value(1)}, {"Giacenza", Value(0.0)}});
+  EXPECT_TRUE(Move("8001", 2, "S"));
+  EXPECT_EQ(Back("select Attivo from tabArticoli where idArticolo=1"), Value(false));
+  EXPECT_EQ(Back("select Giacenza from tabGiacenze"), Value(0.0));  // the trigger's job
+}
+
+TEST_F(StockTest, ArticlesBlockedAtZeroStockGoInactiveAndComeBack) {
+  ctx.connDbLocale->Execute("update tabArticoli set BloccaConGiacenzaAZero=1, Attivo=1 where idArticolo=1");
+  Move("8001", 1, "C");
+  EXPECT_EQ(Back("select Attivo from tabArticoli where idArticolo=1"), Value(true));
+  Move("8001", 1, "S");
+  EXPECT_EQ(Back("select Attivo from tabArticoli where idArticolo=1"), Value(false));
+  ctx.connDbLocale->Execute("update tabGiacenze set Arrivato=3");
+  Move("8001", 0, "C");
+  EXPECT_EQ(Back("select Attivo from tabArticoli where idArticolo=1"), Value(true));
+}
+
+TEST_F(StockTest, OtherWarehousesDoNotRefreshTheTillsFigures) {
+  Move("8001", 1, "S", 1);
+  Move("8001", 5, "S", 2);
+  EXPECT_EQ(Count("tabGiacenze"), 2);
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8001'"), Value(-1.0));
+  EXPECT_EQ(Back("select Giacenza from tabArticoli where idArticolo=1"), Value(-1.0));
+}
+
+TEST_F(StockTest, QuantitiesReachTheUpdateTextWithADecimalPoint) {
+  testing_support::FaultInjector recorder;
+  recorder.Attach(*ctx.connDbLocale);
+  Move("8001", 1.5, "C");
+  EXPECT_EQ(recorder.StatementsMatching("Update tabArticoli set Giacenza=1.5, Disponibile=1.5 where idarticolo=1").size(),
+            1u);
+  // The whole-store refresh of every article.
+  GiacenzeTabArticolo_LanciaAllineamento(ctx, *ctx.connDbLocale, 2, -1, -1);
+  EXPECT_EQ(Back("select Giacenza from tabArticoli where idArticolo=1"), Value(1.5));
+  EXPECT_TRUE(Back("select Giacenza from tabArticoli where idArticolo=2").IsNull());
+  GiacenzeTabBarcode_LanciaAllineamento(ctx, *ctx.connDbLocale, 2, "", -1);
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8001'"), Value(1.5));
+  EXPECT_TRUE(Back("select Giacenza from tabBarcode where Barcode='8002'").IsNull());
+}
+
+// ---- Movement headers -----------------------------------------------------------
+
+class HeaderSearchTest : public testing_support::ShopTest {
+ protected:
+  int32_t Create(TestataMagazzino t) {
+    int32_t id = -1;
+    return CreaTestateMovMag(ctx, *ctx.connDbLocale, id, t);
+  }
+  TestataMagazzino Sale(int cliente = 15, int operatore = 30) {
+    TestataMagazzino t;
+    t.IdCausale = 4;
+    t.IDCliente = cliente;
+    t.IDMagazzinoPartenza = 1;
+    t.DataDocumento = Value(db::Date::FromParts(2026, 12, 4));
+    t.idOperatore = operatore;
+    return t;
+  }
+  int32_t Find(int cliente, int operatore, int cassa = 1) {
+    return funGetIdMovimentoRiepilogoPerCassa(ctx, *ctx.connDbLocale, 4, db::Date::FromParts(2026, 12, 4, 18, 0, 0), 1,
+                                              cassa, operatore, cliente);
+  }
+};
+
+TEST_F(HeaderSearchTest, CustomersAndOperatorsNotGivenMatchAny) {
+  int32_t id = Create(Sale());
+  EXPECT_EQ(Find(15, 30), id);
+  EXPECT_EQ(Find(-1, 30), id);
+  EXPECT_EQ(Find(0, -1), id);
+  EXPECT_EQ(Find(16, 30), -1);
+  EXPECT_EQ(Find(15, 31), -1);
+  EXPECT_EQ(Find(15, 30, 2), -1);
+  EXPECT_EQ(Find(15, 30, -1), id);
+  EXPECT_EQ(funGetIdMovimentoRiepilogoPerCassa(ctx, *ctx.connDbLocale, 4, db::Date::FromParts(2026, 12, 5), 1, 1, 30, 15),
+            -1);
+}
+
+TEST_F(HeaderSearchTest, SwapDiscountsAndNumbers) {
+  ctx.connDbLocale->Execute("update tabCausali set InvertiMagazzini=1 where IdCausale=5");
+  TestataMagazzino t = Sale();
+  t.IdCausale = 5;
+  t.Sconto[0] = -1;
+  t.Sconto[1] = -5;
+  t.Sconto[2] = 7;
+  int32_t id = Create(t);
+  auto h = dbs.back->OpenRecordset("select * from tabTestateMagazzino where idTestata=" + std::to_string(id));
+  EXPECT_EQ((*h)["IDMagazzinoPartenza"], Value(-1));
+  EXPECT_EQ((*h)["IDMagazzinoDestinazione"], Value(1));
+  EXPECT_EQ((*h)["Sconto1"], Value(0.0));  // not a number >= 0: 0
+  EXPECT_EQ((*h)["Sconto2"], Value(0.0));
+  EXPECT_EQ((*h)["Sconto3"], Value(7.0));
+  EXPECT_EQ((*h)["ForzaListinoTestata"], Value(0));
+  EXPECT_TRUE((*h)["Ddt"].IsNull());  // not a sale causale: the column keeps its default
+  EXPECT_EQ((*h)["NumeroDocumento"], Value(1));
+  // Numbers already used by a document of the same kind are skipped.
+  ctx.connDbLocale->Execute("update tabTestateMagazzino set NumeroDocumento=3 where idTestata=" + std::to_string(id));
+  ctx.connDbLocale->Execute("update tabProgressivi set Numero=2 where Causale='MAG'");
+  int32_t next = Create(Sale());
+  EXPECT_EQ(Back("select NumeroDocumento from tabTestateMagazzino where idTestata=" + std::to_string(next)), Value(4));
+}
+
+TEST_F(HeaderSearchTest, ANumberNeverAcceptedEndsTheHeaderAfterABoundedNumberOfTries) {
+  testing_support::FaultInjector faults;
+  faults.FailMatching("FROM tabTestateMagazzino INNER JOIN tabCausali", "connection lost");
+  faults.Attach(*ctx.connDbLocale);
+  EXPECT_LE(Create(Sale()), 0);
+  EXPECT_EQ(Count("tabTestateMagazzino"), 0);
+  EXPECT_EQ(ErrorsFrom("funTestDocumento_CambioNumero").size(), static_cast<size_t>(kMaxNumberAttempts));
+  ASSERT_EQ(ErrorsFrom("ConfermaTestataMagazzino").size(), 1u);
+  EXPECT_NE(ErrorsFrom("ConfermaTestataMagazzino")[0].find("No document number accepted after 100 attempts"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace velkaris
