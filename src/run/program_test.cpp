@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "db/recordset.h"
 #include "platform/system.h"
+#include "testing/builders.h"
 #include "testing/context_fixture.h"
 #include "testing/temp_databases.h"
 
@@ -95,6 +97,46 @@ TEST_F(ProgramTest, ARunOnFreshDatabasesConnectsBothAndSelectsPrintedReceipts) {
             lines.end());
   EXPECT_TRUE(Errors().empty());
   EXPECT_TRUE(testing_support::ReadFile(dbs.dir.File("stdout")).empty());  // silent under a scheduler
+}
+
+TEST_F(ProgramTest, ACompleteRunAndASecondOneThatChangesNothing) {
+  auto& front = *dbs.front;
+  auto& back = *dbs.back;
+  front.Execute("insert into tabImpostazioni values ('CodiceIvaPredefinito','22'), ('ValutaAziendale','EUR'), "
+                "('IdMagazzinoCorrente','1')");
+  back.Execute("insert into tabAliquoteIva (Codice, aliquotaIva) values ('22', 22)");
+  back.Execute("insert into tabValute (Valuta, Arrotondamento) values ('EUR', 0.01)");
+  back.Execute("insert into tabCausali (IdCausale, Causale, TipoMovimento, FlagVendita, Gestionale) values "
+               "(4, 'VEN', 'S', 1, 1), (6, 'RIC', 'C', 0, 1), (1, 'V', 'S', 1, 0), (2, 'R', 'C', 0, 0)");
+  back.Execute("insert into tabArticoli (idArticolo, CodiceArticolo, aliquotaIva, CodiceIva, UM, TipoUmVen, "
+               "AggiornaGiacenze) values (1, 'A1', 22, '22', 'PZ', 1, 1), (2, 'BUONO', 22, '22', 'PZ', 1, 0)");
+  back.Execute("insert into tabBarcode (Barcode, idArticolo) values ('8001', 1), ('BUONO', 2)");
+  back.Execute("insert into tabBuoniMerce (idBuono, Importo, ImportoResiduo) values (3, 50, 50)");
+  front.Execute("insert into tabTestate (idTestata, IdCausale, Printed, Data, Ora, Operatore, NumScontrino) values "
+                "(1, 4, 1, '2026-12-04 00:00:00', '10:00:00', 3, 1), (2, 5, 1, '2026-12-04 00:00:00', '11:00:00', 3, 2)");
+  front.Execute("insert into tabDettaglio (idDettaglio, IdTestata, IdCausale, Barcode, Descrizione, Quantita, Prezzo, "
+                "AIva, CodiceIva, TotaleNettoSconto, idBuono) values "
+                "(11, 1, 1, '8001', 'Latte', 2, 1.22, 22, '22', 2.44, NULL), "
+                "(12, 1, 1, '', 'Grazie', NULL, NULL, NULL, NULL, NULL, NULL), "
+                "(13, 1, 2, 'BUONO', 'Buono', 1, 20, 22, '22', 20, 3), "
+                "(21, 2, 2, '8001', 'Latte', 1, 1.22, 22, '22', 1.22, NULL)");
+  front.Execute("insert into tabPagamentiScontrini (idTestata, ImportoIncassato, Coefficiente) values "
+                "(1, 2.44, 1), (2, -1.22, -1), (-1, 5, 1)");
+  WriteRegistry();
+  ASSERT_EQ(Run(reg), 0);
+  EXPECT_TRUE(Errors().empty()) << Errors()[0];
+  EXPECT_EQ(db::CLng(testing_support::Scalar(back, "select count(*) from tabTestateScontrini")), 2);
+  EXPECT_EQ(db::CLng(testing_support::Scalar(back, "select count(*) from tabDettaglioScontrini")), 4);
+  EXPECT_EQ(db::CLng(testing_support::Scalar(back, "select count(*) from tabPagamentiScontriniBackoffice")), 3);
+  EXPECT_EQ(db::CLng(testing_support::Scalar(back, "select count(*) from tabTestateMagazzino")), 2);
+  EXPECT_EQ(db::CDbl(testing_support::Scalar(back, "select ImportoResiduo from tabBuoniMerce")), 30);
+  EXPECT_EQ(db::CDbl(testing_support::Scalar(back, "select Giacenza from tabGiacenze where Barcode='8001'")), -1);
+  EXPECT_EQ(db::CLng(testing_support::Scalar(front, "select count(*) from tabDettaglio where FlagExport=1")), 4);
+  EXPECT_EQ(db::CLng(testing_support::Scalar(front, "select count(*) from tabPagamentiScontrini where FlagExport=1")), 3);
+  std::string front_dump = Dump(dbs.front_path), back_dump = Dump(dbs.back_path);
+  ASSERT_EQ(Run(reg), 0);
+  EXPECT_EQ(Dump(dbs.front_path), front_dump);
+  EXPECT_EQ(Dump(dbs.back_path), back_dump);
 }
 
 TEST_F(ProgramTest, ASecondInstanceEndsAtOnceAndWritesNothing) {
