@@ -1,6 +1,7 @@
 #include "testing/temp_databases.h"
 
-#include <sqlite3.h>
+#include "db/sqlite/create_database.h"
+
 #include <stdlib.h>
 
 #include <filesystem>
@@ -30,15 +31,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 void CreateDatabase(const std::string& path, const std::string& kind) {
-  std::string sql = ReadFile(std::string(VELKARIS_SCHEMA_DIR) + "/sqlite/" + kind + ".sql");
-  sqlite3* db = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);
-  char* err = nullptr;
-  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
-  std::string message = err ? err : "";
-  sqlite3_free(err);
-  sqlite3_close(db);
-  if (rc != SQLITE_OK) throw std::runtime_error("schema " + kind + ": " + message);
+  db::sqlite::CreateDatabase(path, ReadFile(std::string(VELKARIS_SCHEMA_DIR) + "/sqlite/" + kind + ".sql"));
 }
 
 std::string SqliteConnectionString(const std::string& path) {
