@@ -18,6 +18,7 @@ void CompanionSql::Connect(const std::string& connection_string, int32_t mode) {
 }
 
 void CompanionSql::Disconnect() {
+  if (connection_) retired_ += connection_->statement_count();
   if (connection_ && connection_->State() == 1) {
     try {
       connection_->Close();

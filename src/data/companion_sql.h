@@ -26,12 +26,15 @@ class CompanionSql {
   int32_t Mode() const { return mode_; }
   // The connection the components use; throws when not connected.
   db::Connection& connection();
+  // Statements sent through this object, across its reconnections.
+  uint64_t statement_count() const { return retired_ + (connection_ ? connection_->statement_count() : 0); }
 
  private:
   ConnectionCreated on_created_;
   std::unique_ptr<db::Connection> connection_;
   std::string connection_string_;
   int32_t mode_ = 0;
+  uint64_t retired_ = 0;
 };
 
 }  // namespace velkaris

@@ -38,7 +38,10 @@ void Discard(Context& ctx, const Pair& p) {
     ctx.retired_statements += conn->statement_count();
     if (conn->State() != 0) conn->Close();
   }
-  if (companion && companion->State() != 0) companion->Disconnect();
+  if (companion) {
+    ctx.retired_statements += companion->statement_count();
+    if (companion->State() != 0) companion->Disconnect();
+  }
   conn.reset();
   companion.reset();
 }

@@ -35,8 +35,20 @@ struct Context {
   // fault injection and statement recording here).
   std::function<void(db::Connection&)> connection_created;
 
+  // Told after every receipt of a pass (kind, receipts done, receipts selected); empty
+  // unless someone watches the run.
+  std::function<void(int32_t kind, size_t done, size_t total)> progress;
+
   // Statements sent on connections that were replaced, for the run's statistics.
   uint64_t retired_statements = 0;
+
+  // Statements sent so far on every connection of the run (the companion objects' too).
+  uint64_t StatementCount() const {
+    uint64_t n = retired_statements;
+    for (const auto* c : {&connDbLocale, &connDbPuntoCassa}) n += *c ? (*c)->statement_count() : 0;
+    for (const auto* c : {&objSQL_ConnDbLocale, &objSQL_ConnDbPuntoCassa}) n += *c ? (*c)->statement_count() : 0;
+    return n;
+  }
 
   // The back office's companion SQL object; throws when the run has not connected it.
   CompanionSql& sql_locale() {

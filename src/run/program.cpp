@@ -1,11 +1,15 @@
 #include "run/program.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+#include <unistd.h>
 
 #include "platform/clock.h"
 #include "platform/system.h"
 #include "run/command_line.h"
 #include "run/context.h"
+#include "run/progress_line.h"
 #include "receipts/receipt_transfer.h"
 #include "run/run_driver.h"
 #include "warehouse/warehouse_transfer.h"
@@ -29,7 +33,18 @@ int RunProgram(const std::vector<std::string>& args) {
   platform::SystemClock clock;
   Context ctx(clock, cl.log_dir.empty() ? platform::ProgramDir() : cl.log_dir);
   ctx.registry = platform::Registry::Load(RegistryPath(cl));
+  ProgressLine progress(stderr);
+  if (isatty(STDERR_FILENO)) {
+    ctx.progress = [&](int32_t kind, size_t done, size_t total) { progress.Update(kind, done, total); };
+  }
   Main(ctx, cl.arguments, TransferOps{PCassa_SincroScontrino, PCassa_AggiornaMagazzinoDaScontrino});
+  // For the benchmark: the statements the run sent.
+  if (const char* stats = std::getenv("VELKARIS_STATS"); stats && *stats) {
+    if (FILE* f = std::fopen(stats, "w")) {
+      std::fprintf(f, "statements=%llu\n", static_cast<unsigned long long>(ctx.StatementCount()));
+      std::fclose(f);
+    }
+  }
   return 0;
 }
 

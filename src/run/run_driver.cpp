@@ -77,6 +77,7 @@ bool RunPass(Context& ctx, int32_t kind, SyncCollection& receipts, const Transfe
     }
     ParseCollectionForLoggin(ctx, single);
     ParseCollectionForUpdatingRow(ctx, single);
+    if (ctx.progress) ctx.progress(kind, i, count);
   }
   return true;
 }

@@ -7,6 +7,7 @@
 
 #include "db/recordset.h"
 #include "platform/system.h"
+#include "run/progress_line.h"
 #include "testing/context_fixture.h"
 #include "testing/fault_injector.h"
 
@@ -135,6 +136,26 @@ TEST_F(RunDriverTest, SelectedReceiptsGoThroughBothPassesWithReportAndFlags) {
   fake.receipts.clear();
   Main(ctx, "/no_wait", fake.Ops());
   EXPECT_TRUE(fake.receipts.empty());
+}
+
+TEST_F(RunDriverTest, ProgressIsReportedAfterEveryReceipt) {
+  Receipts(1, 3, 4);
+  Receipts(4, 1, 5);
+  std::vector<std::string> calls;
+  ctx.progress = [&](int32_t kind, size_t done, size_t total) {
+    calls.push_back(std::to_string(kind) + ":" + std::to_string(done) + "/" + std::to_string(total));
+  };
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_EQ(calls, (std::vector<std::string>{"1:1/3", "1:2/3", "1:3/3", "2:1/1"}));
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&text, &size);
+  ProgressLine line(out);
+  line.Update(1, 3, 3);
+  std::fclose(out);
+  EXPECT_EQ(std::string(text).substr(0, 24), "\rSales: 3/3 receipts, ");
+  EXPECT_EQ(std::string(text).back(), '\n');
+  std::free(text);
 }
 
 TEST_F(RunDriverTest, EmptyPassesSelectBothCausaliAndTransferNothing) {
