@@ -2,6 +2,8 @@
 
 #include "db/connection_string.h"
 #include "db/recordset.h"
+#include "db/odbc/odbc_engine.h"
+#include "db/odbc_connection_string.h"
 #include "db/sqlite/sqlite_engine.h"
 #include "util/text.h"
 
@@ -24,10 +26,13 @@ void Connection::Open(const std::string& connection_string) {
                   connection_string);
     }
     engine_ = std::make_unique<sqlite::SqliteEngine>(path);
+    connection_string_ = connection_string;
+  } else if (auto target = ToOdbc(connection_string, odbc_driver_)) {
+    engine_ = std::make_unique<odbc::OdbcEngine>(*target);
+    connection_string_ = target->connection_string;  // as the open connection reports it
   } else {
     throw Error("Unsupported connection string (no known Provider or Driver): " + connection_string);
   }
-  connection_string_ = connection_string;
   table_columns_.clear();
 }
 

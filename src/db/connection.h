@@ -29,8 +29,12 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Opens the database the string names. "Provider=SQLite;Data Source=PATH;" selects
-  // the embedded backend. Throws db::Error with a readable reason on failure.
+  // the embedded backend; "Driver=..." / "DSN=..." strings and SQL Server providers
+  // (SQLOLEDB, SQLNCLI*, MSOLEDBSQL, translated for the ODBC driver set below) go through
+  // ODBC. Throws db::Error with a readable reason on failure.
   void Open(const std::string& connection_string);
+  // The ODBC driver that SQL Server provider strings are translated for.
+  void set_odbc_driver(std::string driver) { odbc_driver_ = std::move(driver); }
   void Close();
   int State() const { return engine_ ? 1 : 0; }  // 0 closed, 1 open
   // The string as the open connection reports it.
@@ -61,6 +65,7 @@ class Connection {
 
   std::unique_ptr<Engine> engine_;
   std::string connection_string_;
+  std::string odbc_driver_ = "FreeTDS";
   std::map<std::string, std::vector<TableColumn>> table_columns_;  // lower-case table name
   StatementHook hook_;
   uint64_t statements_ = 0;

@@ -68,6 +68,7 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
     std::string cs = db::CStr(GetKeyValue(ctx, "Options", p.registry_value, db::Value("")));
     cs = util::ReplaceAll(cs, "Timeout=1;", "Timeout=10;");
     if (util::Trim(cs).empty()) throw db::Error(MissingStringReason(ctx, p));
+    conn->set_odbc_driver(db::CStr(GetKeyValue(ctx, "Options", "Velkarys.OdbcDriver", db::Value("FreeTDS"))));
     conn->Open(cs);
     companion->Connect(conn->ConnectionString(), 2);
 

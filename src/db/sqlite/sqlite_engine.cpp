@@ -8,6 +8,7 @@
 #include "db/column_type.h"
 #include "db/dialect.h"
 #include "db/error.h"
+#include "db/sqlite/new_id_sql.h"
 #include "util/text.h"
 
 namespace db::sqlite {
@@ -84,14 +85,6 @@ Value ReadColumn(sqlite3_stmt* st, int i, ColumnKind kind) {
     case SQLITE_FLOAT: return Value(sqlite3_column_double(st, i));
     default: return TextValue(st, i);
   }
-}
-
-bool IsIdentifier(const std::string& s) {
-  if (s.empty()) return false;
-  for (char c : s) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -221,7 +214,7 @@ int64_t SqliteEngine::Execute(const std::string& sql, const std::vector<Value>& 
 
 std::vector<TableColumn> SqliteEngine::Columns(const std::string& table) {
   std::vector<TableColumn> cols;
-  if (!IsIdentifier(table)) return cols;
+  if (!IsPlainIdentifier(table)) return cols;
   Statement st(Prepare("PRAGMA table_info(\"" + table + "\")"));
   while (sqlite3_step(st.get()) == SQLITE_ROW) {
     TableColumn c;
@@ -236,18 +229,8 @@ std::vector<TableColumn> SqliteEngine::Columns(const std::string& table) {
 
 Value SqliteEngine::GetNewID(const std::string& schema, const std::string& table,
                              const std::string& column, int32_t check_conflict) {
-  if (!IsIdentifier(table) || !IsIdentifier(column)) {
-    throw Error("GetNewID: invalid table or column name '" + table + "." + column + "'.");
-  }
-  // One statement, so concurrent callers are serialised by SQLite's write lock. With the
-  // conflict check, the id also stays above the table's own maximum.
-  std::string next_from_table = check_conflict == 1
-      ? "(SELECT ifnull(max(\"" + column + "\"), 0) FROM \"" + table + "\") + 1"
-      : "1";
-  std::string sql =
-      "INSERT INTO tabContatoriID (NomeTabella, NomeColonna, UltimoID) VALUES (?1, ?2, " +
-      next_from_table + ") ON CONFLICT (NomeTabella, NomeColonna) DO UPDATE SET UltimoID = "
-      "max(UltimoID + 1, " + next_from_table + ") RETURNING UltimoID";
+  // One statement, so concurrent callers are serialised by SQLite's write lock.
+  std::string sql = NewIdStatement(table, column, check_conflict);
   sqlite3_stmt* st = Cached(sql);
   Bind(st, {Value(util::ToLower(table)), Value(util::ToLower(column))}, sql);
   int rc = sqlite3_step(st);

@@ -1,0 +1,202 @@
+#include "db/odbc/odbc_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "db/command.h"
+#include "db/odbc_connection_string.h"
+#include "db/recordset.h"
+#include "receipts/receipt_transfer.h"
+#include "run/connections.h"
+#include "run/run_driver.h"
+#include "testing/shop_fixture.h"
+#include "warehouse/warehouse_transfer.h"
+
+namespace db {
+namespace {
+
+TEST(OdbcConnectionString, SqlServerProvidersBecomeOdbcStrings) {
+  struct Case {
+    const char* ado;
+    const char* driver;
+    const char* odbc;
+    int timeout;
+  };
+  const Case cases[] = {
+      {"Provider=SQLOLEDB.1;Data Source=SRV\\SHOP;Initial Catalog=Negozio;User ID=sa;Password=pw;"
+       "Application Name=Velkaris;",
+       "FreeTDS",
+       "Driver={FreeTDS};Server=SRV\\SHOP;Database=Negozio;UID=sa;PWD=pw;APP=Velkaris;TDS_Version=7.4;"
+       "ClientCharset=UTF-8;",
+       0},
+      {"provider = sqlncli11 ; data source = tcp:10.0.0.5,1433 ; initial catalog = Front ; integrated security = SSPI ;"
+       " application name = Velkaris ; connect timeout = 10",
+       "FreeTDS",
+       "Driver={FreeTDS};Server=10.0.0.5;Port=1433;Database=Front;Trusted_Connection=Yes;APP=Velkaris;"
+       "TDS_Version=7.4;ClientCharset=UTF-8;",
+       10},
+      {"Provider=MSOLEDBSQL;Server=(local);Database=Back;UID=u;PWD='p;w';Timeout=10;Persist Security Info=False;"
+       "Encrypt=yes;TrustServerCertificate=yes",
+       "ODBC Driver 18 for SQL Server",
+       "Driver={ODBC Driver 18 for SQL Server};Server=localhost;Database=Back;UID=u;PWD=p;w;Encrypt=yes;"
+       "TrustServerCertificate=yes;",
+       10},
+      {"Provider=SQLOLEDB;Data Source=db1,14330;Trusted_Connection=yes;", "ODBC Driver 17 for SQL Server",
+       "Driver={ODBC Driver 17 for SQL Server};Server=tcp:db1,14330;Trusted_Connection=Yes;", 0},
+      {"Driver={FreeTDS};Server=a;Port=1433;Database=b", "FreeTDS", "Driver={FreeTDS};Server=a;Port=1433;Database=b;", 0},
+      {"DSN=shop;", "FreeTDS", "DSN=shop;", 0},
+  };
+  for (const Case& c : cases) {
+    auto t = ToOdbc(c.ado, c.driver);
+    ASSERT_TRUE(t.has_value()) << c.ado;
+    EXPECT_EQ(t->connection_string, c.odbc) << c.ado;
+    EXPECT_EQ(t->login_timeout, c.timeout) << c.ado;
+  }
+  EXPECT_FALSE(ToOdbc("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb").has_value());
+  EXPECT_FALSE(ToOdbc("Provider=SQLite;Data Source=x.db").has_value());
+}
+
+class OdbcSqliteTest : public ::testing::Test {
+ protected:
+  std::string Odbc(const std::string& path) { return "Driver=SQLite3;Database=" + path + ";"; }
+  testing_support::TempDatabases dbs;
+};
+
+TEST_F(OdbcSqliteTest, QueriesUpdatesTypesAndNewIdsThroughTheDriverManager) {
+  Connection c;
+  c.Open(Odbc(dbs.back_path));
+  EXPECT_EQ(c.ConnectionString(), Odbc(dbs.back_path));
+  auto rs = c.OpenRecordset("select * from tabTestateScontrini where 1=2", kStatic, kPessimistic);
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_TRUE(rs->HasField("DataOraScontrino"));
+  rs->AddNew();
+  rs->Set("idTestata", Value(3));
+  rs->Set("DataOraScontrino", Value("04/12/2026 19:05:11"));
+  rs->Set("Printed", Value(true));
+  rs->Set("bollettario", Value("Città"));
+  rs->Set("TotaleImporto", Value(12.5));
+  rs->Update();
+  auto read = c.OpenRecordset("Select * from tabTestateScontrini where IdTestata=3", kStatic, kPessimistic);
+  EXPECT_EQ((*read)["idTestata"], Value(3));
+  EXPECT_EQ(CStr((*read)["DataOraScontrino"]), "04/12/2026 19:05:11");
+  EXPECT_EQ((*read)["Printed"], Value(true));
+  EXPECT_EQ((*read)["bollettario"], Value("Città"));
+  EXPECT_EQ((*read)["TotaleImporto"], Value(12.5));
+  EXPECT_TRUE((*read)["idCassa"].IsNull());
+  EXPECT_EQ((*read)["TotaleIva"], Value(0.0));  // the column default
+  // The dialect applies: date literals and isnull.
+  EXPECT_EQ(c.OpenRecordset("select idTestata from tabTestateScontrini where DataOraScontrino>='04/12/2026' "
+                            "and isnull(idCassa,0)=0")->RecordCount(), 1);
+  // Expressions come back as numbers and dates, as from the embedded backend.
+  auto sums = c.OpenRecordset("select sum(TotaleImporto) as s, count(*) as n, max(DataOraScontrino) as m, "
+                              "'8001' as b from tabTestateScontrini");
+  EXPECT_EQ((*sums)["s"], Value(12.5));
+  EXPECT_EQ((*sums)["n"], Value(1));
+  EXPECT_EQ(CStr((*sums)["m"]), "04/12/2026 19:05:11");
+  EXPECT_EQ((*sums)["b"], Value(8001));
+  read->Set("TotaleImporto", Value(13.0));
+  read->Update();
+  EXPECT_EQ(c.Execute("update tabTestateScontrini set idCassa=2 where idTestata=3"), 1);
+  EXPECT_EQ(c.Execute("update tabTestateScontrini set idCassa=2 where idTestata=99"), 0);
+  Command cmd(&c);
+  cmd.set_command_type(kCmdStoredProc);
+  cmd.set_command_text("GetNewID");
+  for (const char* p : {"dbo", "tabTestateScontrini", "idTestata"}) cmd.Append({"", kAdVarChar, kParamInput, 255, Value(p)});
+  cmd.Append({"", kAdInteger, kParamInput, 1, Value(1)});
+  cmd.Append({"newID", kAdInteger, kParamOutput, 0, Value()});
+  cmd.Execute();
+  EXPECT_EQ(cmd.Item("newID").value, Value(4));
+  cmd.Execute();
+  EXPECT_EQ(cmd.Item("newID").value, Value(5));
+  try {
+    c.Execute("delete from tabMissing");
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("tabMissing"), std::string::npos) << e.what();
+  }
+}
+
+// The same shop, run once on the embedded backend and once through ODBC, ends the same.
+class BackendParityTest : public testing_support::ShopTest {
+ protected:
+  void Scenario() {
+    using db::Value;
+    ctx.connDbLocale->Execute("insert into tabCausali (IdCausale, Causale, TipoMovimento, Gestionale) values "
+                              "(40, 'SCARICO', 'S', 1)");
+    ctx.connDbLocale->Execute("update tabCausali set CausaleMovimentoSecondario='SCARICO' where IdCausale=6");
+    ctx.connDbLocale->Execute("insert into tabBuoniMerce (idBuono, Importo, ImportoResiduo) values (3, 50, 50)");
+    PosReceipt(1, {{"idFidelityCard", Value(77)}, {"Fid_PuntiArticoli", Value(10.0)}, {"IdModoPunti", Value(1)}});
+    PosRow(11, 1, {{"Quantita", Value(3.0)}, {"Sconto1", Value(10.0)}});
+    PosRow(12, 1, {{"Barcode", Value("")}, {"Descrizione", Value("Auguri")}});
+    PosRow(13, 1, {{"Barcode", Value("8002")}, {"idBuono", Value(3)}, {"IdCausale", Value(2)}, {"Prezzo", Value(20.0)},
+                   {"TotaleNettoSconto", Value(20.0)}});
+    PosPayment(1, 16.94);
+    PosReceipt(2, {{"IdCausale", Value(5)}});
+    PosRow(21, 2, {{"IdCausale", Value(2)}});
+    PosPayment(2, -12.2, {{"Coefficiente", Value(-1)}});
+    ctx.computer_name = "TILL1";
+  }
+  std::string Dump(db::Connection& c) {
+    std::string all;
+    auto tables = c.OpenRecordset("select name from sqlite_master where type='table' order by name");
+    for (; !tables->Eof(); tables->MoveNext()) {
+      std::string t = CStr(tables->Field(0));
+      auto rs = c.OpenRecordset("select * from \"" + t + "\" order by 1, 2");
+      all += t + "\n";
+      for (; !rs->Eof(); rs->MoveNext()) {
+        for (int i = 0; i < rs->FieldCount(); ++i) all += rs->Field(i).DebugString() + "|";
+        all += "\n";
+      }
+    }
+    return all;
+  }
+  void Run() {
+    velkaris::Main(ctx, "/no_wait",
+                   velkaris::TransferOps{velkaris::PCassa_SincroScontrino, velkaris::PCassa_AggiornaMagazzinoDaScontrino});
+  }
+};
+
+TEST_F(BackendParityTest, TheOdbcPathWritesWhatTheEmbeddedBackendWrites) {
+  Scenario();
+  // A second shop with the same data, reached through the SQLite ODBC driver.
+  testing_support::TempDir other_dir;
+  std::string front2 = other_dir.File("front.db"), back2 = other_dir.File("back.db");
+  for (auto [from, to] : {std::pair<std::string, std::string>{dbs.front_path, front2}, {dbs.back_path, back2}}) {
+    auto src = testing_support::OpenSqlite(from);
+    src->Execute("VACUUM INTO '" + to + "'");
+  }
+  RegisterDatabases();
+  Run();
+  std::string native_back = Dump(*dbs.back), native_front = Dump(*dbs.front);
+  ASSERT_NE(native_back.find("tabDettaglioMagazzino\n"), std::string::npos);
+
+  SetRegistryText("Velkarys.ConnDBLocale.ConnectionString", "Driver=SQLite3;Database=" + back2 + ";");
+  SetRegistryText("Velkarys.ConnDBPuntoCassa.ConnectionString", "Driver=SQLite3;Database=" + front2 + ";");
+  std::filesystem::remove_all(ctx.logs.dir());
+  std::filesystem::create_directories(ctx.logs.dir());
+  Run();
+  EXPECT_EQ(ErrorsFrom("Main").size(), 0u);
+  auto back_odbc = testing_support::OpenSqlite(back2);
+  auto front_odbc = testing_support::OpenSqlite(front2);
+  EXPECT_EQ(Dump(*back_odbc), native_back);
+  EXPECT_EQ(Dump(*front_odbc), native_front);
+  EXPECT_GT(Count("tabDettaglioMagazzino"), 3);
+}
+
+TEST_F(BackendParityTest, AnUnreachableSqlServerIsLoggedAndTheRunEndsWithinTheLoginTimeout) {
+  SetRegistryText("Velkarys.ConnDBLocale.ConnectionString",
+                  "Provider=SQLOLEDB;Data Source=127.0.0.1,1;Initial Catalog=Negozio;User ID=sa;Password=x;"
+                  "Application Name=Velkaris;Connect Timeout=3;");
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(velkaris::AvviaConnessioneBackoffice(ctx, true));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  auto lines = ErrorsFrom("AvviaConnessioneBackoffice");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("connect"), std::string::npos) << lines[0];
+  EXPECT_TRUE(SyncLogLines().empty());
+}
+
+}  // namespace
+}  // namespace db
