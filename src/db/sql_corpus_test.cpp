@@ -384,7 +384,9 @@ TEST(SqlCorpus, EveryTextRunsOnTheSchemaAndFindsWhatItShould) {
     Connection& c = sql.target == kFront ? *dbs.front : *dbs.back;
     try {
       int64_t got = sql.kind == kQuery ? c.OpenRecordset(sql.text)->RecordCount() : c.Execute(sql.text);
-      if (sql.expected >= 0) EXPECT_EQ(got, sql.expected) << sql.text;
+      if (sql.expected >= 0) {
+        EXPECT_EQ(got, sql.expected) << sql.text;
+      }
     } catch (const std::exception& e) {
       ADD_FAILURE() << e.what();
     }

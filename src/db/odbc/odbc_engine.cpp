@@ -123,7 +123,8 @@ bool ReadText(SQLHSTMT st, SQLUSMALLINT i, std::string* out, const std::string& 
 // as SQLite stored them, anything else as text.
 Value FromUntypedText(std::string text) {
   Date d;
-  if (text.size() >= 19 && text[4] == '-' && text[10] == ' ' && ParseIso(text, &d)) return Value(d);
+  bool iso_shape = text.size() >= 19 && text.compare(4, 1, "-") == 0 && text.compare(10, 1, " ") == 0;
+  if (iso_shape && ParseIso(text, &d)) return Value(d);
   char* end = nullptr;
   if (!text.empty() && (std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-')) {
     long long ll = std::strtoll(text.c_str(), &end, 10);
