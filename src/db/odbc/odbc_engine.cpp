@@ -121,7 +121,7 @@ bool ReadText(SQLHSTMT st, SQLUSMALLINT i, std::string* out, const std::string& 
 
 // A value whose type the driver did not tell (an SQLite expression): numbers and ISO dates
 // as SQLite stored them, anything else as text.
-Value FromUntypedText(std::string text) {
+Value FromUntypedText(const std::string& text) {
   Date d;
   bool iso_shape = text.size() >= 19 && text.compare(4, 1, "-") == 0 && text.compare(10, 1, " ") == 0;
   if (iso_shape && ParseIso(text, &d)) return Value(d);
@@ -132,7 +132,7 @@ Value FromUntypedText(std::string text) {
     double dv = std::strtod(text.c_str(), &end);
     if (*end == '\0') return Value(dv);
   }
-  return Value(std::move(text));
+  return Value(text);
 }
 
 // How a result column is read: its ODBC type, and whether SQLite's driver only guessed a
@@ -175,7 +175,7 @@ Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnType column, bool sqlite, con
     Date d;
     return ParseIso(text, &d) ? Value(d) : Value(text);
   }
-  if (column.untyped) return FromUntypedText(std::move(text));
+  if (column.untyped) return FromUntypedText(text);
   return Value(std::move(text));
 }
 
