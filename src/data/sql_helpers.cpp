@@ -81,6 +81,14 @@ double ArrotondamentoValuta(Context& ctx, double value, double step) {
   return result;
 }
 
+db::Date DataOra(Context& ctx, const db::Value& data, const db::Value& ora) {
+  db::Date now = ctx.clock.Now();
+  db::Date today = now.DateOnly();
+  std::string day = db::CStr(TestNull(ctx, data, db::Value(today)));
+  std::string time = db::CStr(TestNull(ctx, ora, db::Value(db::Date{now.serial - today.serial})));
+  return db::CDate(db::Value(day + " " + time));
+}
+
 void CloseRS(std::unique_ptr<db::Recordset>& rs) noexcept {
   try {
     if (rs && rs->State() != 0) rs->Close();

@@ -33,6 +33,9 @@ std::string DateForSql(Context& ctx, const db::Date& date, bool time_only, bool 
 double Euro(Context& ctx, const db::Value& value, int16_t decimals);
 // Rounds to a multiple of the step, halves to even; a step of 0 leaves the value.
 double ArrotondamentoValuta(Context& ctx, double value, double step);
+// The date-time of the text Data & " " & Ora of a POS row; a Null Data is today, a Null
+// Ora the current time.
+db::Date DataOra(Context& ctx, const db::Value& data, const db::Value& ora);
 // Closes the recordset when open and releases it; never fails.
 void CloseRS(std::unique_ptr<db::Recordset>& rs) noexcept;
 

@@ -15,19 +15,7 @@
 namespace velkaris::demo {
 namespace {
 
-std::string Dump(const std::string& path) {
-  auto c = testing_support::OpenSqlite(path);
-  std::string all;
-  auto tables = c->OpenRecordset("select name from sqlite_master where type='table' order by name");
-  for (; !tables->Eof(); tables->MoveNext()) {
-    auto rs = c->OpenRecordset("select * from \"" + db::CStr(tables->Field(0)) + "\" order by 1");
-    for (; !rs->Eof(); rs->MoveNext()) {
-      for (int i = 0; i < rs->FieldCount(); ++i) all += rs->Field(i).DebugString() + "|";
-      all += "\n";
-    }
-  }
-  return all;
-}
+std::string Dump(const std::string& path) { return testing_support::DumpTables(*testing_support::OpenSqlite(path)); }
 
 int64_t Count(const std::string& path, const std::string& sql) {
   return db::CLng(testing_support::Scalar(*testing_support::OpenSqlite(path), sql));

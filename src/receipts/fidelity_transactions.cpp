@@ -16,9 +16,7 @@ int32_t ScriviRigaFidelityCard(Context& ctx, db::Recordset& rows, int32_t id_fid
     card.Open(ctx, *ctx.connDbLocale, id_fidelity_card, false);
     auto v = [&](const char* column, const db::Value& fallback) { return TestNull(ctx, rows[column], fallback); };
     int32_t cliente = db::CLng(v("IDCliente", db::Value(-1)));
-    db::Date now = ctx.clock.Now();
-    db::Date when = db::CDate(db::Value(db::CStr(v("Data", db::Value(now.DateOnly()))) + " " +
-                                        db::CStr(v("Ora", db::Value(db::Date{now.serial - now.DateOnly().serial})))));
+    db::Date when = DataOra(ctx, rows["Data"], rows["Ora"]);
     double earned = rules.ModalitaPunti()
                         ? db::CDbl(v("Fid_PuntiArticoli", db::Value(0))) + db::CDbl(v("Fid_PuntiSpesa", db::Value(0)))
                         : db::CDbl(v("Fid_ImportoArticoli", db::Value(0))) + db::CDbl(v("Fid_ImportoSpesa", db::Value(0)));

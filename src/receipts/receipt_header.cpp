@@ -21,10 +21,7 @@ TestataScontrino ReadPosHeader(Context& ctx, const db::Recordset& rs) {
   t.idOperatore = lng("operatore");
   t.Cassa = lng("Cassa");
   t.NumeroScontrino = db::CStr(v("numScontrino", db::Value("")));
-  db::Date now = ctx.clock.Now();
-  std::string data = db::CStr(v("Data", db::Value(now.DateOnly())));
-  std::string ora = db::CStr(v("Ora", db::Value(db::Date{now.serial - now.DateOnly().serial})));
-  t.DataOraScontrino = db::Value(db::CDate(db::Value(data + " " + ora)));
+  t.DataOraScontrino = db::Value(DataOra(ctx, rs["Data"], rs["Ora"]));
   t.idListino = lng("idListino");
   t.idScontoListini = lng("idScontoListini");
   for (int i = 0; i < 4; ++i) t.Sconto[i] = dbl(("Sconto" + std::to_string(i + 1)).c_str(), -1);

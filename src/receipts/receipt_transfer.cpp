@@ -58,7 +58,6 @@ class Transfer {
   int32_t Long(const char* name, int32_t fallback) { return db::CLng(Field(name, db::Value(fallback))); }
   double Double(const char* name, double fallback) { return db::CDbl(Field(name, db::Value(fallback))); }
   std::string Text(const char* name, const std::string& fallback) { return db::CStr(Field(name, db::Value(fallback))); }
-  db::Date RowDate();
   std::string RowIdText() { return Text("idDettaglio", ""); }
 
   bool StartReceipt();
@@ -80,13 +79,6 @@ class Transfer {
   int32_t numero_ = 0;
   VoucherCollection vouchers_;
 };
-
-db::Date Transfer::RowDate() {
-  db::Date now = ctx_.clock.Now();
-  std::string data = db::CStr(Field("Data", db::Value(now.DateOnly())));
-  std::string ora = db::CStr(Field("Ora", db::Value(db::Date{now.serial - now.DateOnly().serial})));
-  return db::CDate(db::Value(data + " " + ora));
-}
 
 void Transfer::Remove(const std::vector<const char*>& tables, bool fidelity) {
   std::string id = std::to_string(bkf_id_);
@@ -180,7 +172,7 @@ bool Transfer::OmaggioMovement(int32_t new_row_id) {
   m.idCassa = ctx_.settings.IdCassa;
   m.IDCliente = Long("IDCliente", -1);
   m.NumeroDocumento = numero_;
-  m.DataMovimento = m.DataValuta = RowDate();
+  m.DataMovimento = m.DataValuta = DataOra(ctx_, (*rs_)["Data"], (*rs_)["Ora"]);
   m.TipoMovimento = 5;
   m.ImportoIncasso = 0;
   m.Quantita = Double("Fid_PuntiArticolo", 0) * -1;

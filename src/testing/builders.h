@@ -13,7 +13,10 @@ namespace testing_support {
 
 using Columns = std::initializer_list<std::pair<const char*, db::Value>>;
 
-void Insert(db::Connection& connection, const std::string& table, Columns columns);
+// `overrides` are assigned after `columns`, so they win for a column named in both.
+void Insert(db::Connection& connection, const std::string& table, Columns columns, Columns overrides = {});
+// Every row of every table, in key order, one line a row: for comparing databases.
+std::string DumpTables(db::Connection& connection);
 // The first row of a query, as a map-like recordset; throws when there is none.
 db::Value Scalar(db::Connection& connection, const std::string& sql);
 

@@ -7,18 +7,6 @@ namespace testing_support {
 
 using db::Value;
 
-namespace {
-
-// Inserts `base` with `extra` overriding columns of the same name.
-void InsertMerged(db::Connection& c, const std::string& table, Columns base, Columns extra) {
-  auto rs = c.OpenRecordset("select * from " + table + " where 1=2", db::kStatic, db::kPessimistic);
-  rs->AddNew();
-  for (const auto& [name, value] : base) rs->Set(name, value);
-  for (const auto& [name, value] : extra) rs->Set(name, value);
-  rs->Update();
-}
-
-}  // namespace
 
 ShopTest::ShopTest() {
   auto& back = *ctx.connDbLocale;
@@ -62,7 +50,7 @@ ShopTest::ShopTest() {
 }
 
 void ShopTest::PosReceipt(int id, Columns columns) {
-  InsertMerged(*ctx.connDbPuntoCassa, "tabTestate",
+  Insert(*ctx.connDbPuntoCassa, "tabTestate",
                {{"idTestata", Value(id)}, {"IdCausale", Value(4)}, {"Printed", Value(true)},
                 {"Data", Value(db::Date::FromParts(2026, 12, 4))}, {"Ora", Value(db::Date::FromParts(1899, 12, 30, 19, 5, 11))},
                 {"Operatore", Value(3)}, {"Cassa", Value(1)}, {"NumScontrino", Value(id)}},
@@ -70,7 +58,7 @@ void ShopTest::PosReceipt(int id, Columns columns) {
 }
 
 void ShopTest::PosRow(int id, int receipt, Columns columns) {
-  InsertMerged(*ctx.connDbPuntoCassa, "tabDettaglio",
+  Insert(*ctx.connDbPuntoCassa, "tabDettaglio",
                {{"idDettaglio", Value(id)}, {"IdTestata", Value(receipt)}, {"IdCausale", Value(1)},
                 {"Barcode", Value("8001")}, {"Descrizione", Value("Latte")}, {"Quantita", Value(1.0)},
                 {"Prezzo", Value(12.2)}, {"AIva", Value(22.0)}, {"CodiceIva", Value("22")},
@@ -79,7 +67,7 @@ void ShopTest::PosRow(int id, int receipt, Columns columns) {
 }
 
 void ShopTest::PosPayment(int receipt, double amount, Columns columns) {
-  InsertMerged(*ctx.connDbPuntoCassa, "tabPagamentiScontrini",
+  Insert(*ctx.connDbPuntoCassa, "tabPagamentiScontrini",
                {{"idTestata", Value(receipt)}, {"ImportoIncassato", Value(amount)}, {"IdPagamento", Value(1)},
                 {"Coefficiente", Value(1)}, {"DataOperazione", Value(db::Date::FromParts(2026, 12, 4))},
                 {"FlagExport", Value(false)}},

@@ -283,15 +283,13 @@ void WarehouseTransfer::Justify(int32_t id_dettaglio, int32_t row_id, bool descr
 }
 
 bool WarehouseTransfer::Row(clsSincroTestataScontrino& record) {
-  db::Date now = ctx_.clock.Now();
   pos_id_ = Long("idTestata", -1);
   id_causale_ = Long("IdCausaleMagazzino", causale_ == 1 ? 4 : 6);
   cliente_ = Long("IDCliente", -1);
-  data_ = db::CDate(Field(*rs_, "Data", db::Value(now.DateOnly())));
+  data_ = db::CDate(Field(*rs_, "Data", db::Value(ctx_.clock.Now().DateOnly())));
   utente_ = Long("idUtente", -1);
   if (!FindOrCreateHeader()) return false;
-  data_riga_ = db::CDate(db::Value(db::CStr(db::Value(data_)) + " " +
-                                   db::CStr(Field(*rs_, "Ora", db::Value(db::Date{now.serial - now.DateOnly().serial})))));
+  data_riga_ = DataOra(ctx_, (*rs_)["Data"], (*rs_)["Ora"]);
   std::string barcode = Text("Barcode", "");
   if (barcode == "9999999999999") barcode = "0";
   int32_t id_dettaglio = Long("idDettaglio", -1);

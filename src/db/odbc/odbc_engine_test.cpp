@@ -138,20 +138,7 @@ class BackendParityTest : public testing_support::ShopTest {
     PosPayment(2, -12.2, {{"Coefficiente", Value(-1)}});
     ctx.computer_name = "TILL1";
   }
-  std::string Dump(db::Connection& c) {
-    std::string all;
-    auto tables = c.OpenRecordset("select name from sqlite_master where type='table' order by name");
-    for (; !tables->Eof(); tables->MoveNext()) {
-      std::string t = CStr(tables->Field(0));
-      auto rs = c.OpenRecordset("select * from \"" + t + "\" order by 1, 2");
-      all += t + "\n";
-      for (; !rs->Eof(); rs->MoveNext()) {
-        for (int i = 0; i < rs->FieldCount(); ++i) all += rs->Field(i).DebugString() + "|";
-        all += "\n";
-      }
-    }
-    return all;
-  }
+  std::string Dump(db::Connection& c) { return testing_support::DumpTables(c); }
   void Run() {
     velkaris::Main(ctx, "/no_wait",
                    velkaris::TransferOps{velkaris::PCassa_SincroScontrino, velkaris::PCassa_AggiornaMagazzinoDaScontrino});
