@@ -2,7 +2,7 @@
 
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "rows/row_lookups.h"
+#include "lookups/row_lookups.h"
 
 namespace velkaris {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "data/companion_sql.h"
+#include "core/companion_sql.h"
 #include "db/value.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

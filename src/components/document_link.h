@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "data/companion_sql.h"
-#include "run/context.h"
+#include "core/companion_sql.h"
+#include "core/context.h"
 
 namespace velkaris {
 

@@ -4,7 +4,7 @@
 #include "data/sql_helpers.h"
 #include "db/error.h"
 #include "db/recordset.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 

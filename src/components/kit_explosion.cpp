@@ -4,7 +4,7 @@
 
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "receipts/article_lookups.h"
+#include "lookups/article_lookups.h"
 
 namespace velkaris {
 namespace {

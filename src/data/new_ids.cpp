@@ -1,7 +1,7 @@
 #include "data/new_ids.h"
 
 #include "db/command.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 

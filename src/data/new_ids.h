@@ -5,7 +5,7 @@
 #include <string>
 
 #include "db/connection.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

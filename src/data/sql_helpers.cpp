@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "run/failure.h"
+#include "core/failure.h"
 #include "util/text.h"
 
 namespace velkaris {

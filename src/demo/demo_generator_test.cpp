@@ -6,7 +6,7 @@
 #include "demo/demo_account.h"
 #include "platform/clock.h"
 #include "receipts/receipt_transfer.h"
-#include "run/context.h"
+#include "core/context.h"
 #include "run/run_driver.h"
 #include "testing/builders.h"
 #include "testing/temp_databases.h"

@@ -2,7 +2,7 @@
 
 #include "components/fidelity.h"
 #include "data/sql_helpers.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 

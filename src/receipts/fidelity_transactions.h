@@ -6,7 +6,7 @@
 
 #include "db/connection.h"
 #include "db/recordset.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

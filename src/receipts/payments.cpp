@@ -3,7 +3,7 @@
 #include "data/new_ids.h"
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 namespace {

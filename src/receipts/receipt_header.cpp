@@ -4,9 +4,9 @@
 #include "data/new_ids.h"
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "run/failure.h"
+#include "core/failure.h"
 #include "util/text.h"
-#include "warehouse/numbering.h"
+#include "documents/numbering.h"
 
 namespace velkaris {
 namespace {

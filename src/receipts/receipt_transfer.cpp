@@ -7,15 +7,15 @@
 #include "components/fidelity.h"
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "receipts/article_lookups.h"
-#include "receipts/document_totals.h"
+#include "lookups/article_lookups.h"
+#include "documents/document_totals.h"
 #include "receipts/fidelity_transactions.h"
 #include "receipts/payments.h"
 #include "receipts/receipt_header.h"
 #include "receipts/vouchers.h"
 #include "rows/receipt_row_writer.h"
 #include "rows/row_engine.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 namespace {

@@ -3,8 +3,8 @@
 #include "data/sql_helpers.h"
 #include "db/error.h"
 #include "db/recordset.h"
-#include "run/failure.h"
-#include "warehouse/row_margins.h"
+#include "core/failure.h"
+#include "rows/row_margins.h"
 
 namespace velkaris {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "db/connection.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

@@ -5,11 +5,11 @@
 #include "data/new_ids.h"
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "receipts/article_lookups.h"
-#include "rows/row_lookups.h"
+#include "lookups/article_lookups.h"
+#include "lookups/row_lookups.h"
 #include "rows/unit_conversion.h"
-#include "run/configuration.h"
-#include "run/failure.h"
+#include "data/configuration.h"
+#include "core/failure.h"
 
 namespace velkaris {
 namespace {

@@ -2,10 +2,10 @@
 
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "receipts/article_lookups.h"
-#include "receipts/document_totals.h"
-#include "rows/row_lookups.h"
-#include "run/failure.h"
+#include "lookups/article_lookups.h"
+#include "documents/document_totals.h"
+#include "lookups/row_lookups.h"
+#include "core/failure.h"
 #include "util/text.h"
 
 namespace velkaris {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db/recordset.h"
-#include "receipts/document_totals.h"
+#include "documents/document_totals.h"
 #include "testing/builders.h"
 #include "testing/context_fixture.h"
 

@@ -1,7 +1,7 @@
 #include "rows/unit_conversion.h"
 
 #include "data/sql_helpers.h"
-#include "run/failure.h"
+#include "core/failure.h"
 #include "util/text.h"
 
 namespace velkaris {

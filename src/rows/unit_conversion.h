@@ -5,7 +5,7 @@
 #include <string>
 
 #include "components/article.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

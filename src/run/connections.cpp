@@ -1,8 +1,8 @@
 #include "run/connections.h"
 
 #include "db/error.h"
-#include "run/configuration.h"
-#include "run/failure.h"
+#include "data/configuration.h"
+#include "core/failure.h"
 #include "util/text.h"
 
 namespace velkaris {

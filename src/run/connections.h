@@ -2,7 +2,7 @@
 // before every 50th receipt, in the failure exit and at every receipt selection.
 #pragma once
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

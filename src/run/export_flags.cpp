@@ -1,7 +1,7 @@
 #include "run/export_flags.h"
 
 #include "data/sql_helpers.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 

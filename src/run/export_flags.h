@@ -2,8 +2,8 @@
 // that the next selection does not pick them again.
 #pragma once
 
-#include "run/context.h"
-#include "run/sync_records.h"
+#include "core/context.h"
+#include "core/sync_records.h"
 
 namespace velkaris {
 

@@ -2,8 +2,8 @@
 
 #include "db/recordset.h"
 #include "platform/system.h"
-#include "run/configuration.h"
-#include "run/failure.h"
+#include "data/configuration.h"
+#include "core/failure.h"
 
 namespace velkaris {
 

@@ -8,7 +8,7 @@
 #include "platform/clock.h"
 #include "platform/system.h"
 #include "run/command_line.h"
-#include "run/context.h"
+#include "core/context.h"
 #include "run/progress_line.h"
 #include "receipts/receipt_transfer.h"
 #include "run/run_driver.h"

@@ -6,10 +6,10 @@
 
 #include "db/error.h"
 #include "platform/system.h"
-#include "run/configuration.h"
+#include "data/configuration.h"
 #include "run/connections.h"
 #include "run/export_flags.h"
-#include "run/failure.h"
+#include "core/failure.h"
 #include "run/guard.h"
 #include "run/selection.h"
 #include "run/sync_report.h"

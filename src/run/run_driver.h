@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "run/context.h"
-#include "run/sync_records.h"
+#include "core/context.h"
+#include "core/sync_records.h"
 
 namespace velkaris {
 

@@ -2,7 +2,7 @@
 
 #include "data/sql_helpers.h"
 #include "run/connections.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 

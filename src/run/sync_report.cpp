@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 namespace {

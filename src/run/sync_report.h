@@ -1,8 +1,8 @@
 // The report of synchronised receipts in the daily sync log.
 #pragma once
 
-#include "run/context.h"
-#include "run/sync_records.h"
+#include "core/context.h"
+#include "core/sync_records.h"
 
 namespace velkaris {
 

@@ -3,10 +3,10 @@
 #include "data/new_ids.h"
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "receipts/article_lookups.h"
-#include "rows/row_lookups.h"
-#include "run/configuration.h"
-#include "run/failure.h"
+#include "lookups/article_lookups.h"
+#include "lookups/row_lookups.h"
+#include "data/configuration.h"
+#include "core/failure.h"
 #include "util/text.h"
 
 namespace velkaris {

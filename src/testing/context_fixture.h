@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "run/context.h"
+#include "core/context.h"
 #include "testing/temp_databases.h"
 
 namespace testing_support {

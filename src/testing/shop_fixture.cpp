@@ -1,7 +1,7 @@
 #include "testing/shop_fixture.h"
 
 #include "db/recordset.h"
-#include "run/configuration.h"
+#include "data/configuration.h"
 
 namespace testing_support {
 

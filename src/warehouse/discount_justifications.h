@@ -6,7 +6,7 @@
 #include <string>
 
 #include "db/connection.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

@@ -4,7 +4,7 @@
 
 #include "db/recordset.h"
 #include "testing/shop_fixture.h"
-#include "warehouse/row_margins.h"
+#include "rows/row_margins.h"
 
 namespace velkaris {
 namespace {

@@ -5,9 +5,9 @@
 #include "data/sql_helpers.h"
 #include "db/error.h"
 #include "db/recordset.h"
-#include "run/failure.h"
+#include "core/failure.h"
 #include "util/text.h"
-#include "warehouse/numbering.h"
+#include "documents/numbering.h"
 
 namespace velkaris {
 namespace {

@@ -8,16 +8,16 @@
 #include "data/sql_helpers.h"
 #include "db/error.h"
 #include "db/recordset.h"
-#include "receipts/article_lookups.h"
+#include "lookups/article_lookups.h"
 #include "rows/row_engine.h"
-#include "rows/row_lookups.h"
+#include "lookups/row_lookups.h"
 #include "rows/unit_conversion.h"
-#include "run/configuration.h"
-#include "run/failure.h"
+#include "data/configuration.h"
+#include "core/failure.h"
 #include "stock/stock_levels.h"
 #include "util/text.h"
 #include "warehouse/movement_header.h"
-#include "warehouse/numbering.h"
+#include "documents/numbering.h"
 
 namespace velkaris {
 namespace {

@@ -7,15 +7,15 @@
 #include "components/document_link.h"
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "receipts/article_lookups.h"
-#include "receipts/document_totals.h"
-#include "rows/row_lookups.h"
-#include "run/failure.h"
+#include "lookups/article_lookups.h"
+#include "documents/document_totals.h"
+#include "lookups/row_lookups.h"
+#include "core/failure.h"
 #include "util/text.h"
 #include "warehouse/discount_justifications.h"
 #include "warehouse/movement_header.h"
 #include "warehouse/movement_rows.h"
-#include "warehouse/row_margins.h"
+#include "rows/row_margins.h"
 
 namespace velkaris {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "run/context.h"
-#include "run/sync_records.h"
+#include "core/context.h"
+#include "core/sync_records.h"
 
 namespace velkaris {
 

@@ -1,9 +1,9 @@
-#include "warehouse/numbering.h"
+#include "documents/numbering.h"
 
 #include "components/causale.h"
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "run/failure.h"
+#include "core/failure.h"
 #include "util/text.h"
 
 namespace velkaris {

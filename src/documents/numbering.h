@@ -8,7 +8,7 @@
 
 #include "db/connection.h"
 #include "db/value.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

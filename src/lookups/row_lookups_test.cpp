@@ -1,8 +1,8 @@
-#include "rows/row_lookups.h"
+#include "lookups/row_lookups.h"
 
 #include <gtest/gtest.h>
 
-#include "receipts/article_lookups.h"
+#include "lookups/article_lookups.h"
 #include "testing/builders.h"
 #include "testing/context_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "warehouse/numbering.h"
+#include "documents/numbering.h"
 
 #include <gtest/gtest.h>
 

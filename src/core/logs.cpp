@@ -1,4 +1,4 @@
-#include "run/logs.h"
+#include "core/logs.h"
 
 #include <cstdio>
 #include <cerrno>

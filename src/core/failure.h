@@ -6,7 +6,7 @@
 #include <exception>
 #include <string_view>
 
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

@@ -1,8 +1,8 @@
-#include "receipts/article_lookups.h"
+#include "lookups/article_lookups.h"
 
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 

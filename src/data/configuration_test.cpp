@@ -1,4 +1,4 @@
-#include "run/configuration.h"
+#include "data/configuration.h"
 
 #include <gtest/gtest.h>
 

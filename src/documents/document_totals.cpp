@@ -1,12 +1,12 @@
-#include "receipts/document_totals.h"
+#include "documents/document_totals.h"
 
 #include <cmath>
 #include <string>
 
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "receipts/article_lookups.h"
-#include "run/failure.h"
+#include "lookups/article_lookups.h"
+#include "core/failure.h"
 
 namespace velkaris {
 namespace {

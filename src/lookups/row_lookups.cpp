@@ -1,8 +1,8 @@
-#include "rows/row_lookups.h"
+#include "lookups/row_lookups.h"
 
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 namespace {

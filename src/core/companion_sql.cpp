@@ -1,4 +1,4 @@
-#include "data/companion_sql.h"
+#include "core/companion_sql.h"
 
 #include "db/error.h"
 

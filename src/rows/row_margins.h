@@ -5,7 +5,7 @@
 #include <string>
 
 #include "db/value.h"
-#include "run/context.h"
+#include "core/context.h"
 
 namespace velkaris {
 

@@ -8,13 +8,13 @@
 #include <memory>
 #include <string>
 
-#include "data/companion_sql.h"
+#include "core/companion_sql.h"
 #include "db/connection.h"
 #include "db/error.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
-#include "run/logs.h"
-#include "run/settings.h"
+#include "core/logs.h"
+#include "core/settings.h"
 
 namespace velkaris {
 

@@ -1,7 +1,7 @@
-#include "run/configuration.h"
+#include "data/configuration.h"
 
 #include "data/sql_helpers.h"
-#include "run/failure.h"
+#include "core/failure.h"
 
 namespace velkaris {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "util/collection.h"
+#include "core/collection.h"
 
 namespace velkaris {
 

@@ -1,8 +1,8 @@
-#include "warehouse/row_margins.h"
+#include "rows/row_margins.h"
 
 #include "data/sql_helpers.h"
-#include "rows/row_lookups.h"
-#include "run/failure.h"
+#include "lookups/row_lookups.h"
+#include "core/failure.h"
 
 namespace velkaris {
 
