@@ -276,6 +276,12 @@ std::string RewriteUpdateFrom(const std::string& sql) {
 
 }  // namespace
 
+std::string TextLiteralForSqlite(const std::string& text) {
+  if (text.size() < 10 || text.size() > 40 || text.find('/') == std::string::npos) return text;
+  std::string converted = DateLiteral("'" + text + "'");
+  return converted.substr(1, converted.size() - 2);
+}
+
 std::string TsqlToSqlite(std::string_view tsql) {
   std::vector<Token> tokens = Tokenize(tsql);
   std::string out = Render(tokens, 0, tokens.size());

@@ -72,7 +72,17 @@ bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const 
     }
     SyncCollection single;
     single.Add(receipts(i));
-    batch.Transfer(kind, single, ops);
+    try {
+      batch.Transfer(kind, single, ops);
+    } catch (...) {
+      // A failure outside any receipt's unit (the database gone, a full disk) ends the run;
+      // every receipt before it is whole, with its ledger row, and is kept if it still can be.
+      try {
+        batch.Commit();
+      } catch (...) {
+      }
+      throw;
+    }
     if (ctx.progress) ctx.progress(kind, i, count);
   }
   batch.Commit();
