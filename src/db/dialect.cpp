@@ -10,7 +10,7 @@ namespace db {
 namespace {
 
 struct Token {
-  enum Kind { kWord, kString, kQuoted, kBracket, kNumber, kSpace, kPunct } kind;
+  enum Kind { kWord, kString, kQuoted, kBracket, kNumber, kSpace, kPunct, kRaw } kind;
   std::string text;
 };
 
@@ -274,10 +274,88 @@ std::string RewriteUpdateFrom(const std::string& sql) {
   return out;
 }
 
+bool IsName(const Token& t) {
+  return t.kind == Token::kWord || t.kind == Token::kBracket || t.kind == Token::kQuoted;
+}
+
+// Index of the previous token that is not white space before i, or npos.
+size_t Previous(const std::vector<Token>& t, size_t i) {
+  while (i > 0) {
+    if (t[--i].kind != Token::kSpace) return i;
+  }
+  return std::string::npos;
+}
+
+// First token of the column reference (name, or a.b qualified) that ends at `last`, or npos.
+size_t ColumnStart(const std::vector<Token>& t, size_t last) {
+  if (last == std::string::npos || !IsName(t[last])) return std::string::npos;
+  size_t start = last;
+  for (;;) {
+    size_t dot = Previous(t, start);
+    if (dot == std::string::npos || !IsPunct(t[dot], '.')) return start;
+    size_t name = Previous(t, dot);
+    if (name == std::string::npos || !IsName(t[name])) return start;
+    start = name;
+  }
+}
+
+// SQL Server ignores trailing blanks when it compares texts; SQLite does not, and its only
+// blank-blind collation (RTRIM) is case-sensitive. So "column = 'text'" becomes an index
+// range on the column (same NOCASE collation) with an exact check on the column without its
+// trailing blanks; "column <> 'text'" compares the trimmed column. The literal loses its
+// trailing blanks. Assignments (SET lists) and date literals are left alone.
+std::vector<Token> PadTextComparisons(const std::vector<Token>& t) {
+  std::vector<Token> out;
+  int depth = 0;
+  int set_depth = -1;  // depth of the SET list being read, -1 outside one
+  for (size_t i = 0; i < t.size(); ++i) {
+    const Token& tok = t[i];
+    if (IsPunct(tok, '(')) ++depth;
+    if (IsPunct(tok, ')')) --depth;
+    if (IsWord(tok, "set")) set_depth = depth;
+    if (set_depth == depth && (IsWord(tok, "where") || IsWord(tok, "from"))) set_depth = -1;
+    if (tok.kind != Token::kString || set_depth != -1 || DateLiteral(tok.text) != tok.text) {
+      out.push_back(tok);
+      continue;
+    }
+    size_t op = Previous(t, i);
+    if (op == std::string::npos || !(IsPunct(t[op], '=') || IsPunct(t[op], '>'))) {
+      out.push_back(tok);
+      continue;
+    }
+    size_t before = Previous(t, op);  // '<' of "<>", '!' of "!=", or the column
+    bool paired = before != std::string::npos && before + 1 == op;
+    bool not_equal = paired && ((IsPunct(t[op], '>') && IsPunct(t[before], '<')) ||
+                                (IsPunct(t[op], '=') && IsPunct(t[before], '!')));
+    bool equal = IsPunct(t[op], '=') &&
+                 !(paired && (IsPunct(t[before], '<') || IsPunct(t[before], '>') || IsPunct(t[before], '!')));
+    size_t last = equal ? before : not_equal ? Previous(t, before) : std::string::npos;
+    size_t start = ColumnStart(t, last);
+    if (start == std::string::npos || (!equal && !not_equal)) {
+      out.push_back(tok);
+      continue;
+    }
+    std::string column;
+    for (size_t k = start; k <= last; ++k) column += t[k].text;
+    std::string body = tok.text.substr(1, tok.text.size() - 2);
+    while (!body.empty() && body.back() == ' ') body.pop_back();
+    std::string literal = "'" + body + "'";
+    std::string expr =
+        equal ? "(" + column + " >= " + literal + " AND " + column + " < '" + body + "!' AND rtrim(" + column +
+                    ") = " + literal + " COLLATE NOCASE)"
+              : "rtrim(" + column + ") <> " + literal + " COLLATE NOCASE";
+    // Take the column and the operator back out of what was copied.
+    size_t copied_from = out.size() - (i - start);
+    out.resize(copied_from);
+    out.push_back({Token::kRaw, expr});
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string TsqlToSqlite(std::string_view tsql) {
-  std::vector<Token> tokens = Tokenize(tsql);
+  std::vector<Token> tokens = PadTextComparisons(Tokenize(tsql));
   std::string out = Render(tokens, 0, tokens.size());
   size_t first = Next(tokens, 0, tokens.size());
   if (first < tokens.size() && IsWord(tokens[first], "update")) out = RewriteUpdateFrom(out);
