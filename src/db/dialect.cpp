@@ -76,6 +76,31 @@ size_t Next(const std::vector<Token>& t, size_t i, size_t end) {
   return i;
 }
 
+bool IsName(const Token& t) {
+  return t.kind == Token::kWord || t.kind == Token::kBracket || t.kind == Token::kQuoted;
+}
+
+// Index of the previous token that is not white space before i, or npos.
+size_t Previous(const std::vector<Token>& t, size_t i) {
+  while (i > 0) {
+    if (t[--i].kind != Token::kSpace) return i;
+  }
+  return std::string::npos;
+}
+
+// First token of the column reference (name, or a.b qualified) that ends at `last`, or npos.
+size_t ColumnStart(const std::vector<Token>& t, size_t last) {
+  if (last == std::string::npos || !IsName(t[last])) return std::string::npos;
+  size_t start = last;
+  for (;;) {
+    size_t dot = Previous(t, start);
+    if (dot == std::string::npos || !IsPunct(t[dot], '.')) return start;
+    size_t name = Previous(t, dot);
+    if (name == std::string::npos || !IsName(t[name])) return start;
+    start = name;
+  }
+}
+
 // Index of the ')' closing the '(' at `open`, or end.
 size_t Closing(const std::vector<Token>& t, size_t open, size_t end) {
   int depth = 0;
@@ -216,6 +241,30 @@ std::string UnqualifySet(const std::vector<Token>& t, size_t b, size_t e,
   return std::string(util::Trim(s));
 }
 
+// The join of an UPDATE ... FROM, "a.x = t.y" with t the updated table (the program's only
+// such joins are on barcodes): a.x is taken without its trailing blanks, as SQL Server would
+// compare it, and t.y stays bare so that its index serves the join. The stock rows (a) are
+// what the pass writes from POS texts; the barcodes (t) are the shop's master data.
+std::string PadJoin(const std::string& cond, const std::string& target) {
+  std::vector<Token> t = Tokenize(cond);
+  size_t end = t.size();
+  size_t eq = 0;
+  while (eq < end && !IsPunct(t[eq], '=')) ++eq;
+  if (eq == end) return cond;
+  size_t left_last = Previous(t, eq);
+  size_t left = ColumnStart(t, left_last);
+  size_t right = Next(t, eq + 1, end);
+  size_t right_last = right;
+  while (right_last + 1 < end && t[right_last + 1].kind != Token::kSpace) ++right_last;
+  if (left != Next(t, 0, end) || right >= end || ColumnStart(t, right_last) != right ||
+      Next(t, right_last + 1, end) != end) {
+    return cond;
+  }
+  std::string a = Join(t, left, left_last + 1), b = Join(t, right, right_last + 1);
+  if (IsWord(t[left], target)) std::swap(a, b);  // b: the updated table's column
+  return b + " = rtrim(" + a + ")";
+}
+
 // "UPDATE t SET ... FROM a INNER JOIN t ON cond [WHERE w]" -> SQLite's UPDATE FROM,
 // where the target may not appear again in the FROM list.
 std::string RewriteUpdateFrom(const std::string& sql) {
@@ -250,7 +299,7 @@ std::string RewriteUpdateFrom(const std::string& sql) {
     size_t tab = Next(t, jw + 1, where);
     size_t on = FindKeyword(t, tab, where, "on");
     size_t next = FindKeyword(t, on, where, "inner");
-    items.push_back({Join(t, tab, on), Join(t, on + 1, next)});
+    items.push_back({Join(t, tab, on), PadJoin(Join(t, on + 1, next), target)});
     join = next;
   }
   std::vector<std::string> conds;
@@ -272,31 +321,6 @@ std::string RewriteUpdateFrom(const std::string& sql) {
     out += (k == 0 ? " WHERE (" : " AND (") + conds[k] + ")";
   }
   return out;
-}
-
-bool IsName(const Token& t) {
-  return t.kind == Token::kWord || t.kind == Token::kBracket || t.kind == Token::kQuoted;
-}
-
-// Index of the previous token that is not white space before i, or npos.
-size_t Previous(const std::vector<Token>& t, size_t i) {
-  while (i > 0) {
-    if (t[--i].kind != Token::kSpace) return i;
-  }
-  return std::string::npos;
-}
-
-// First token of the column reference (name, or a.b qualified) that ends at `last`, or npos.
-size_t ColumnStart(const std::vector<Token>& t, size_t last) {
-  if (last == std::string::npos || !IsName(t[last])) return std::string::npos;
-  size_t start = last;
-  for (;;) {
-    size_t dot = Previous(t, start);
-    if (dot == std::string::npos || !IsPunct(t[dot], '.')) return start;
-    size_t name = Previous(t, dot);
-    if (name == std::string::npos || !IsName(t[name])) return start;
-    start = name;
-  }
 }
 
 // SQL Server ignores trailing blanks when it compares texts; SQLite does not, and its only

@@ -36,21 +36,23 @@ TEST(Dialect, RewritesEveryConstructTheProgramSends) {
       // year().
       {"and year(DataDocumento)= 2026", "and CAST(strftime('%Y', DataDocumento) AS INTEGER)= 2026"},
       {"and year(Data)= 2026", "and CAST(strftime('%Y', Data) AS INTEGER)= 2026"},
-      // UPDATE ... FROM ... INNER JOIN target.
+      // UPDATE ... FROM ... INNER JOIN target; the join compares texts as SQL Server does.
       {"UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
        "tabGiacenze.Disponibile FROM tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = "
        "tabBarcode.barcode WHERE tabGiacenze.Barcode='800''1' and tabGiacenze.IdMagazzino=1",
        "UPDATE tabBarcode SET Giacenza = tabGiacenze.Giacenza, Disponibile = tabGiacenze.Disponibile "
-       "FROM tabGiacenze WHERE (tabGiacenze.Barcode = tabBarcode.barcode) AND "
+       "FROM tabGiacenze WHERE ("
+       "tabBarcode.barcode = rtrim(tabGiacenze.Barcode)) AND "
        "((tabGiacenze.Barcode >= '800''1' AND tabGiacenze.Barcode < '800''1!' AND rtrim(tabGiacenze.Barcode) = "
        "'800''1' COLLATE NOCASE) and tabGiacenze.IdMagazzino=1)"},
       {"UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
        "tabGiacenze.Disponibile FROM tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = "
        "tabBarcode.barcode ",
        "UPDATE tabBarcode SET Giacenza = tabGiacenze.Giacenza, Disponibile = tabGiacenze.Disponibile "
-       "FROM tabGiacenze WHERE (tabGiacenze.Barcode = tabBarcode.barcode)"},
+       "FROM tabGiacenze WHERE ("
+       "tabBarcode.barcode = rtrim(tabGiacenze.Barcode))"},
       {"UPDATE t SET t.a = s.a FROM t INNER JOIN s ON s.id = t.id WHERE s.k=1",
-       "UPDATE t SET a = s.a FROM s WHERE (s.id = t.id) AND (s.k=1)"},
+       "UPDATE t SET a = s.a FROM s WHERE (t.id = rtrim(s.id)) AND (s.k=1)"},
       // Plain updates keep their text.
       {"Update tabArticoli set Giacenza=1.5, Disponibile=-2 where idarticolo=7",
        "Update tabArticoli set Giacenza=1.5, Disponibile=-2 where idarticolo=7"},
