@@ -292,6 +292,58 @@ TEST_F(WarehouseTest, UnknownBarcodesDescriptiveRowsAndRowsThatCannotBeWritten) 
   EXPECT_EQ(Unexported(), 0);  // the run went on and the receipt is done
 }
 
+std::vector<std::string> Korv(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const auto& l : lines) {
+    if (l.find("KORV log") != std::string::npos) out.push_back(l);
+  }
+  return out;
+}
+
+TEST_F(WarehouseTest, ARowWithAnArticleCodeOrTrailingBlanksIsTheArticleItNames) {
+  PosReceipt(1);
+  PosRow(11, 1, {{"Barcode", Value("ART1")}, {"Quantita", Value(2.0)}});  // an article code
+  PosRow(12, 1, {{"Barcode", Value("8002  ")}});                          // blanks after the barcode
+  ctx.connDbLocale->Execute("update tabArticoli set Peso=0.5 where idArticolo=1");
+  Run();
+  EXPECT_TRUE(Korv(ErrorLogLines()).empty());  // nothing looks like a lost connection
+  auto rows = Rows();
+  ASSERT_EQ(rows->RecordCount(), 2);
+  EXPECT_EQ((*rows)["idArticolo"], Value(1));
+  EXPECT_EQ((*rows)["Barcode"], Value("8001"));
+  EXPECT_EQ((*rows)["UM"], Value("PZ"));
+  EXPECT_EQ((*rows)["CostoImponibile"], Value(5.0));
+  EXPECT_EQ((*rows)["peso"], Value(1.0));
+  rows->MoveNext();
+  EXPECT_EQ((*rows)["idArticolo"], Value(2));
+  EXPECT_EQ(Back("select idArticolo from tabDettaglioScontrini where idDettaglio=2"), Value(2));
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8001'"), Value(-2.0));
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8002'"), Value(-1.0));
+  EXPECT_EQ(Back("select Giacenza from tabArticoli where idArticolo=2"), Value(-1.0));
+  EXPECT_EQ(Count("tabGiacenze"), 2);
+}
+
+TEST_F(WarehouseTest, AnArticleThatCannotBeReadSetsOffTheRecoveryWhichRestoresIt) {
+  PosReceipt(1);
+  PosRow(11, 1);
+  SyncCollection receipts;
+  auto record = std::make_shared<clsSincroTestataScontrino>();
+  record->IdTestataPOS = 1;
+  receipts.Add(record, "ID_1");
+  int32_t kind = 1, causale = 1;
+  ASSERT_TRUE(PCassa_SincroScontrino(ctx, kind, receipts));
+  // The article component's connection breaks; the recovery connects it again.
+  testing_support::FaultInjector faults;
+  faults.FailMatching("from tabBarcode", "Communication link failure");
+  faults.Attach(ctx.sql_locale().connection());
+  EXPECT_TRUE(PCassa_AggiornaMagazzinoDaScontrino(ctx, kind, receipts, causale));
+  auto korv = Korv(ErrorLogLines());
+  ASSERT_EQ(korv.size(), 5u);  // barcode, connection, attempt, two states; then the reload works
+  EXPECT_NE(korv[0].find("il barcode che alza l'errore è : 8001"), std::string::npos);
+  EXPECT_EQ(Back("select CostoImponibile from tabDettaglioMagazzino"), Value(5.0));
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8001'"), Value(-1.0));
+}
+
 TEST_F(WarehouseTest, ExitBInTheFirstPassRemovesTheReceiptAndItsMovementRows) {
   PosReceipt(1);
   PosRow(11, 1);
