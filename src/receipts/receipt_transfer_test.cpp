@@ -188,6 +188,18 @@ TEST_F(ReceiptTransferTest, VouchersSoldAndUsedAreWrittenBackAfterTheRows) {
   EXPECT_TRUE(ErrorsFrom("TovoVelkaris_Scontrino").empty());
 }
 
+TEST_F(ReceiptTransferTest, AUsedVoucherWithoutResidualKeepsItNullQuietly) {
+  ctx.connDbLocale->Execute("insert into tabBuoniMerce (idBuono, Importo, ImportoResiduo) values (5, 50, NULL)");
+  PosReceipt(1);
+  PosRow(11, 1, {{"idBuono", Value(5)}, {"IdCausale", Value(2)}, {"TotaleNettoSconto", Value(20.0)}});
+  ASSERT_TRUE(Transfer({1}));
+  EXPECT_TRUE(Back("select ImportoResiduo from tabBuoniMerce where idBuono=5").IsNull());
+  EXPECT_EQ(Back("select idTestataScontrino from tabBuoniMerce where idBuono=5"),
+            Value(receipts["ID_1"]->IdTestataScontrinoBKF));
+  EXPECT_TRUE(ErrorsFrom("Velkaris-UpdateImportoResiduo").empty());
+  EXPECT_TRUE(ErrorsFrom("ScritturaBuoniMerce").empty());
+}
+
 TEST_F(ReceiptTransferTest, AReceiptWithoutRowsOrCardAndTwoReceiptsInOneCall) {
   PosReceipt(1, {{"idFidelityCard", Value(0)}});
   PosRow(11, 1);

@@ -63,6 +63,7 @@ TEST_F(WarehouseTest, ReceiptsOfTheSameDayTillOperatorAndCausaleShareOneMovement
   EXPECT_EQ(h["NumeroDocumento"], Value(1));
   EXPECT_EQ(h["NumeroDocumentoRiferimento"], Value("1"));
   EXPECT_EQ(h["NumeroFatturaRiferimento"], Value(" "));
+  EXPECT_EQ(h["NumeroDocumentoRientroVuoti"], Value("-1"));
   EXPECT_EQ(h["Ddt"], Value(true));  // a sale causale
   EXPECT_EQ(h["valuta"], Value("EUR"));
   EXPECT_DOUBLE_EQ(db::CDbl(h["TotIvato"]), 25.44);
