@@ -4,7 +4,6 @@
 #include "data/sql_helpers.h"
 #include "db/error.h"
 #include "db/recordset.h"
-#include "core/failure.h"
 
 namespace velkaris {
 

@@ -2,7 +2,7 @@
 // warehouse: in tabGiacenze per warehouse and barcode, and in tabBarcode and tabArticoli for
 // the till's warehouse. The shop below is crafted so that unit conversion, exploded kits,
 // warehouse-swapping causali (primary and secondary) and headers reached out of order all
-// take part.
+// take part, in both run modes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -25,9 +25,11 @@ using db::Value;
 using testing_support::Insert;
 using Key = std::pair<int32_t, std::string>;  // warehouse, barcode (upper case)
 
-class StockInvariantTest : public testing_support::ShopTest {
+// Run in both modes: receipts as units of work (true) and every statement on its own.
+class StockInvariantTest : public testing_support::ShopTest, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
+    if (GetParam()) UseUnitsOfWork();
     RegisterDatabases();
     ctx.computer_name = "TILL1";
     auto& back = *ctx.connDbLocale;
@@ -111,7 +113,7 @@ class StockInvariantTest : public testing_support::ShopTest {
   std::map<Key, double> initial_;
 };
 
-TEST_F(StockInvariantTest, EveryStockLevelIsTheInitialStockPlusItsWarehousesMovements) {
+TEST_P(StockInvariantTest, EveryStockLevelIsTheInitialStockPlusItsWarehousesMovements) {
   // 1: 2 of 8001 and 10 PZ of the carton article.
   PosReceipt(1);
   PosRow(11, 1, {{"Quantita", Value(2.0)}});
@@ -201,6 +203,11 @@ TEST_F(StockInvariantTest, EveryStockLevelIsTheInitialStockPlusItsWarehousesMove
   Run();
   EXPECT_EQ(Actual(), before);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothModes, StockInvariantTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& mode) {
+                           return mode.param ? "UnitsOfWork" : "EveryStatementOnItsOwn";
+                         });
 
 }  // namespace
 }  // namespace velkaris
