@@ -7,6 +7,7 @@
 #include "db/error.h"
 #include "platform/system.h"
 #include "data/configuration.h"
+#include "rows/receipt_row_writer.h"
 #include "run/connections.h"
 #include "run/export_flags.h"
 #include "core/failure.h"
@@ -43,6 +44,7 @@ void FailureExitB(Context& ctx, bool first_pass, SyncCollection& single) {
   db::Connection& back = Open(ctx.connDbLocale);
   back.Execute("delete from tabtestatescontrini where idtestata=" + id);
   back.Execute("delete from tabPagamentiScontriniBackoffice where idtestata=" + id);
+  back.Execute(DeleteDownPaymentsSql(header->IdTestataScontrinoBKF));
   back.Execute("delete from tabDettaglioScontrini where idtestata=" + id);
   if (first_pass) {
     for (const auto& row : header->Righe) {
