@@ -45,6 +45,21 @@ void Connection::Close() {
   engine_.reset();
   in_transaction_ = false;
   cache_.Clear();
+  deferred_.clear();
+}
+
+void Connection::RunDeferredWrites() {
+  std::vector<std::pair<std::string, std::vector<Value>>> writes = std::move(deferred_);
+  deferred_.clear();
+  bool defer = defer_writes_;
+  defer_writes_ = false;
+  try {
+    for (const auto& [sql, params] : writes) ExecuteWithParams(sql, params);
+  } catch (...) {
+    defer_writes_ = defer;
+    throw;
+  }
+  defer_writes_ = defer;
 }
 
 void Connection::BeginTransaction() {
@@ -103,6 +118,11 @@ void Connection::Before(const std::string& sql) {
 int64_t Connection::Execute(const std::string& sql) { return ExecuteWithParams(sql, {}); }
 
 int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<Value>& params) {
+  if (defer_writes_ && !util::StartsWithNoCase(util::Trim(sql), "select")) {
+    engine();
+    deferred_.emplace_back(sql, params);
+    return 1;
+  }
   Before(sql);
   cache_.Written(sql);
   return engine_->Execute(sql, params);

@@ -56,6 +56,16 @@ class Connection {
   void RollbackToSavepoint(const std::string& name);
   void ReleaseSavepoint(const std::string& name);
 
+  // Writes held back: while set, every statement that is not a read is kept (and reported
+  // as affecting one record) until RunDeferredWrites sends them in order. A unit of work
+  // spanning two databases uses it to write the second only once the first has committed.
+  void set_defer_writes(bool defer) { defer_writes_ = defer; }
+  size_t deferred_writes() const { return deferred_.size(); }
+  void DropDeferredWrites(size_t keep) {
+    if (keep < deferred_.size()) deferred_.resize(keep);
+  }
+  void RunDeferredWrites();
+
   // Which reads this connection may answer from what it read before (see QueryCache).
   void set_read_cache(ReadCache policy) { cache_.set_policy(policy); }
 
@@ -89,6 +99,8 @@ class Connection {
   bool in_transaction_ = false;
   bool sqlite_ = false;
   QueryCache cache_;
+  bool defer_writes_ = false;
+  std::vector<std::pair<std::string, std::vector<Value>>> deferred_;
 };
 
 }  // namespace db
