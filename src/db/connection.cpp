@@ -27,13 +27,18 @@ void Connection::Open(const std::string& connection_string) {
     }
     engine_ = std::make_unique<sqlite::SqliteEngine>(path);
     connection_string_ = connection_string;
-  } else if (auto target = ToOdbc(connection_string, odbc_driver_)) {
+  } else if (auto target = ToOdbc(connection_string, odbc_options_)) {
     engine_ = std::make_unique<odbc::OdbcEngine>(*target);
     connection_string_ = target->connection_string;  // as the open connection reports it
   } else {
     throw Error("Unsupported connection string (no known Provider or Driver): " + connection_string);
   }
   table_columns_.clear();
+}
+
+bool Connection::IsSqlServer() const {
+  auto* odbc = dynamic_cast<const odbc::OdbcEngine*>(engine_.get());
+  return odbc && odbc->is_sql_server();
 }
 
 void Connection::Close() {

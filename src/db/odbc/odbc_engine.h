@@ -24,14 +24,20 @@ class OdbcEngine : public Engine {
   void Close() override;
 
   bool is_sqlite() const { return sqlite_; }
+  bool is_sql_server() const { return sql_server_; }
+  // The timeouts the driver holds (seconds), as it reports them.
+  int DriverLoginTimeout() const;
+  int DriverQueryTimeout() const;
 
  private:
-  ResultSet Run(const std::string& sql, const std::vector<Value>& params, bool prepared, int64_t* rows);
+  ResultSet Run(const std::string& sql, const std::vector<Value>& params, bool translated, int64_t* rows);
   std::string Translate(const std::string& sql) const;
 
   void* env_ = nullptr;
   void* dbc_ = nullptr;
   bool sqlite_ = false;
+  bool sql_server_ = false;
+  int query_timeout_ = 0;
 };
 
 }  // namespace db::odbc

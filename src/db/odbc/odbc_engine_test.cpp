@@ -49,7 +49,9 @@ TEST(OdbcConnectionString, SqlServerProvidersBecomeOdbcStrings) {
       {"DSN=shop;", "FreeTDS", "DSN=shop;", 0},
   };
   for (const Case& c : cases) {
-    auto t = ToOdbc(c.ado, c.driver);
+    OdbcOptions options;
+    options.driver = c.driver;
+    auto t = ToOdbc(c.ado, options);
     ASSERT_TRUE(t.has_value()) << c.ado;
     EXPECT_EQ(t->connection_string, c.odbc) << c.ado;
     EXPECT_EQ(t->login_timeout, c.timeout) << c.ado;
