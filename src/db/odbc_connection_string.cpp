@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "db/connection_string.h"
+#include "db/error.h"
 #include "util/text.h"
 
 namespace db {
@@ -89,11 +90,16 @@ void AddEncryption(const ConnectionString& cs, bool freetds, std::string& out) {
 
 }  // namespace
 
-std::string OdbcItem(const std::string& key, const std::string& value) {
+std::string OdbcItem(const std::string& key, const std::string& value, bool freetds) {
   bool braces = value.find_first_of(";{}") != std::string::npos ||
                 (!value.empty() && (value.front() == ' ' || value.back() == ' '));
   if (!braces) return key + "=" + value + ";";
-  return key + "={" + util::ReplaceAll(value, "}", "}}") + "};";
+  if (!freetds) return key + "={" + util::ReplaceAll(value, "}", "}}") + "};";
+  if (value.find("};") != std::string::npos) {
+    throw Error("The connection string's " + key + " holds \"};\", which FreeTDS cannot read in a connection "
+                "string: change that value.");
+  }
+  return key + "={" + value + "};";
 }
 
 std::optional<OdbcTarget> ToOdbc(const std::string& ado, const OdbcOptions& options) {
@@ -111,30 +117,31 @@ std::optional<OdbcTarget> ToOdbc(const std::string& ado, const OdbcOptions& opti
 
   const std::string& driver = options.driver;
   bool freetds = util::ToLower(driver).find("freetds") != std::string::npos;
+  auto item = [freetds](const std::string& key, const std::string& value) { return OdbcItem(key, value, freetds); };
   std::string out = "Driver={" + driver + "};";
   Server server = ParseServer(First(cs, {"Data Source", "Server", "Address", "Addr", "Network Address"}).value_or(""));
   if (freetds) {
-    out += OdbcItem("Server", server.host + (server.instance.empty() ? "" : "\\" + server.instance));
-    if (!server.port.empty()) out += OdbcItem("Port", server.port);
+    out += item("Server", server.host + (server.instance.empty() ? "" : "\\" + server.instance));
+    if (!server.port.empty()) out += item("Port", server.port);
   } else {
-    out += OdbcItem("Server", std::string(server.port.empty() ? "" : "tcp:") + server.host +
+    out += item("Server", std::string(server.port.empty() ? "" : "tcp:") + server.host +
                                   (server.instance.empty() ? "" : "\\" + server.instance) +
                                   (server.port.empty() ? "" : "," + server.port));
   }
-  if (auto db = First(cs, {"Initial Catalog", "Database"})) out += OdbcItem("Database", *db);
+  if (auto db = First(cs, {"Initial Catalog", "Database"})) out += item("Database", *db);
   if (auto sec = First(cs, {"Integrated Security", "Trusted_Connection"}); sec && Yes(*sec)) {
     out += "Trusted_Connection=Yes;";
     target.integrated_security = true;
   } else {
-    if (auto uid = First(cs, {"User ID", "UID", "User"})) out += OdbcItem("UID", *uid);
-    if (auto pwd = First(cs, {"Password", "PWD"})) out += OdbcItem("PWD", *pwd);
+    if (auto uid = First(cs, {"User ID", "UID", "User"})) out += item("UID", *uid);
+    if (auto pwd = First(cs, {"Password", "PWD"})) out += item("PWD", *pwd);
   }
   std::optional<std::string> app = First(cs, {"Application Name", "App"});
   if (!app && !options.default_application.empty()) app = options.default_application;
-  if (app) out += OdbcItem("APP", *app);
+  if (app) out += item("APP", *app);
   std::optional<std::string> wsid = First(cs, {"Workstation ID", "WSID"});
   if (!options.workstation_id.empty()) wsid = options.workstation_id;  // the name the guard compares with
-  if (wsid) out += OdbcItem("WSID", *wsid);
+  if (wsid) out += item("WSID", *wsid);
   if (freetds) out += "TDS_Version=7.4;ClientCharset=UTF-8;";
   AddEncryption(cs, freetds, out);
   if (auto timeout = First(cs, {"Connect Timeout", "Connection Timeout", "Timeout"})) {

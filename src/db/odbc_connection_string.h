@@ -29,7 +29,9 @@ struct OdbcTarget {
 std::optional<OdbcTarget> ToOdbc(const std::string& ado, const OdbcOptions& options = {});
 
 // "KEY=value;" for an ODBC string: a value with ';', '{', '}' or blanks at its edges goes
-// in braces, with '}' doubled, so that the driver reads it whole.
-std::string OdbcItem(const std::string& key, const std::string& value);
+// in braces, so that the driver reads it whole. Microsoft's drivers read "}}" inside braces
+// as one '}'; FreeTDS ends a braced value at the first "};" and takes "}}" literally, so
+// for it nothing is doubled and a value holding "};" cannot be written (db::Error).
+std::string OdbcItem(const std::string& key, const std::string& value, bool freetds = false);
 
 }  // namespace db

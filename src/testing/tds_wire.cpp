@@ -404,7 +404,7 @@ std::string LoginAnswer(const Login& login) {
   env_text(4, "4096", "4096");
   Writer ack;
   ack.U8(1);  // T-SQL
-  uint32_t v = login.tds_version ? login.tds_version : 0x74000004;
+  const uint32_t v = 0x74000004;  // TDS 7.4
   ack.U8(static_cast<uint8_t>(v >> 24)), ack.U8(static_cast<uint8_t>(v >> 16)), ack.U8(static_cast<uint8_t>(v >> 8));
   ack.U8(static_cast<uint8_t>(v));
   ack.BVarChar("Microsoft SQL Server");

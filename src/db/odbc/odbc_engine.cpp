@@ -44,6 +44,18 @@ class Statement {
 // One round trip: the text with its parameters bound goes straight to the server
 // (sp_executesql on SQL Server), never prepared first. SQL Server gets the text in wide
 // characters.
+// INSERT, UPDATE, DELETE or MERGE: a statement that may fire triggers.
+bool IsDataChange(const std::string& sql) {
+  std::string_view text = util::Trim(sql);
+  for (const char* verb : {"insert", "update", "delete", "merge"}) {
+    size_t n = std::strlen(verb);
+    if (util::StartsWithNoCase(text, verb) && (text.size() == n || std::isspace(static_cast<unsigned char>(text[n])))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 SQLRETURN ExecDirect(SQLHSTMT st, std::string& text, bool sqlite) {
   if (sqlite) return SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
   std::u16string wide = util::Utf8ToUtf16(text);
@@ -119,9 +131,22 @@ ResultSet OdbcEngine::Run(const std::string& sql, const std::vector<Value>& para
 ResultSet OdbcEngine::Query(const std::string& sql) { return Run(sql, {}, false, nullptr); }
 
 int64_t OdbcEngine::Execute(const std::string& sql, const std::vector<Value>& params) {
+  if (sql_server_ && params.empty() && IsDataChange(sql)) return ExecuteAsRpc(sql);
   int64_t rows = 0;
   Run(sql, params, !params.empty(), &rows);
   return rows;
+}
+
+// In a plain batch FreeTDS reports the count of a trigger without NOCOUNT as the statement's
+// own; through sp_executesql every count is a result of its own and the last is the
+// statement's. So a data change without parameters goes that way too.
+int64_t OdbcEngine::ExecuteAsRpc(const std::string& sql) {
+  if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  Statement st(static_cast<SQLHDBC>(dbc_), query_timeout_);
+  std::string call = "{call sp_executesql(?)}";
+  BoundParameter statement;
+  BindParameter(st.get(), 1, Value(sql), statement, false, sql);
+  return ReadResults(st.get(), ExecDirect(st.get(), call, false), false, sql).records_affected;
 }
 
 std::vector<TableColumn> OdbcEngine::Columns(const std::string& table) {

@@ -32,6 +32,7 @@ class OdbcEngine : public Engine {
  private:
   ResultSet Run(const std::string& sql, const std::vector<Value>& params, bool translated, int64_t* rows);
   std::string Translate(const std::string& sql) const;
+  int64_t ExecuteAsRpc(const std::string& sql);
 
   void* env_ = nullptr;
   void* dbc_ = nullptr;

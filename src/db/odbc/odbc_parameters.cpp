@@ -30,7 +30,8 @@ Binding WideText(const Value& v, BoundParameter& b) {
   b.indicator = static_cast<SQLLEN>(b.wide.size() * sizeof(char16_t));
   g.data = b.wide.data();
   g.buffer_length = b.indicator;
-  g.size = b.wide.size() <= kNVarCharChars ? kNVarCharChars : 0;
+  g.size = b.wide.size() <= kNVarCharChars ? kNVarCharChars : b.wide.size();
+  if (b.wide.size() > kNVarCharChars) g.sql_type = SQL_WLONGVARCHAR;
   return g;
 }
 
