@@ -57,8 +57,9 @@ TEST_F(SqlServerGuardTest, TheTillPresentsItsWholeNameAndTheProgramAndTheGuardCo
   EXPECT_EQ(asked[0].sql, std::string("SELECT * FROM sys.sysprocesses WHERE dbid > 0 and hostname<> '") + kLongName +
                               "' and program_name ='Velkaris' and last_batch > dateadd(\"mi\", -10, getdate())");
   auto lines = SyncLogLines();
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines[2], "hostname: TILL2");
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[2], "spid: 61");
+  EXPECT_EQ(lines[3], "hostname: TILL2");
   EXPECT_TRUE(ErrorLogLines().empty());
 }
 
