@@ -80,7 +80,7 @@ TEST_F(SqlServerGuardTest, ALoginWithoutViewServerStateIsToldOnceAndTheRunGoesOn
 
 TEST_F(SqlServerGuardTest, TheRegistrysQueryTimeoutEndsAStatementThatNeverReturns) {
   SetRegistryNumber("Velkarys.CommandTimeout", 1);
-  server.On("update tabContatoriID", TdsReply{.hang = true});
+  server.On("update tabContatoriID", TdsReply::Hang());
   ASSERT_TRUE(AvviaConnessioneBackoffice(ctx, false));
   auto start = std::chrono::steady_clock::now();
   try {

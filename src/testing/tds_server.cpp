@@ -295,8 +295,17 @@ void TdsServer::Serve(int fd, int id) {
           answer += RpcAnswer(reply, calls[i].params, i + 1 < calls.size());
         }
         if (waiting_attention) continue;
+      } else if (type == tds::kTransactionManager) {
+        TdsRequest r;
+        r.connection = id;
+        r.procedure = "transaction " + tds::ReadTransactionRequest(message);
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          requests_.push_back(r);
+        }
+        answer = tds::TransactionAnswer(tds::ReadTransactionRequest(message));
       } else {
-        continue;  // not part of the script
+        answer = tds::TransactionAnswer("other");  // a plain DONE: the client never waits in vain
       }
     } catch (const std::exception& e) {
       tds::Writer w;

@@ -23,7 +23,7 @@ namespace testing_support {
 struct TdsRequest {
   int connection = 0;
   bool rpc = false;
-  std::string procedure;     // "sp_executesql", "GetNewID", ... ; empty for a batch
+  std::string procedure;     // "sp_executesql", "GetNewID", "transaction commit", ...; empty for a batch
   std::string sql;           // the batch or the statement of sp_executesql / sp_prepare
   std::string declarations;  // "@P1 nvarchar(4000),@P2 int" of sp_executesql / sp_prepare
   std::vector<tds::Param> params;  // for sp_executesql, only the statement's own parameters
@@ -49,6 +49,17 @@ struct TdsReply {
   std::vector<db::Value> outputs;          // values of the output parameters, in order (RPC)
   int32_t return_status = 0;               // RPC
   bool hang = false;                       // no answer until the client sends an attention
+
+  static TdsReply RowCount(int64_t n) {
+    TdsReply r;
+    r.row_count = n;
+    return r;
+  }
+  static TdsReply Hang() {
+    TdsReply r;
+    r.hang = true;
+    return r;
+  }
 };
 
 class TdsServer {

@@ -477,6 +477,32 @@ std::vector<RpcCall> ReadRpc(const std::string& message) {
   return calls;
 }
 
+std::string ReadTransactionRequest(const std::string& message) {
+  Reader r(message);
+  r.Skip(r.U32() - 4);  // ALL_HEADERS
+  switch (r.U16()) {
+    case 5: return "begin";
+    case 7: return "commit";
+    case 8: return "rollback";
+    case 9: return "save";
+  }
+  return "other";
+}
+
+std::string TransactionAnswer(const std::string& request) {
+  static const std::string kDescriptor("\x01\0\0\0\0\0\0\0", 8);
+  Writer w;
+  auto env = [&](uint8_t type, const std::string& now, const std::string& before) {
+    w.U8(0xE3), w.U16(static_cast<uint16_t>(1 + 1 + now.size() + 1 + before.size())), w.U8(type);
+    w.U8(static_cast<uint8_t>(now.size())), w.Bytes(now), w.U8(static_cast<uint8_t>(before.size())), w.Bytes(before);
+  };
+  if (request == "begin") env(8, kDescriptor, "");
+  if (request == "commit") env(9, "", kDescriptor);
+  if (request == "rollback") env(10, "", kDescriptor);
+  WriteDone(w, kDone, kDoneFinal, 0, 0);
+  return w.str();
+}
+
 std::string ReadSqlBatch(const std::string& message) {
   Reader r(message);
   uint32_t headers = r.U32();

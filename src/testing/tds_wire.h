@@ -15,7 +15,7 @@ namespace testing_support::tds {
 
 // Packet types.
 inline constexpr uint8_t kSqlBatch = 0x01, kRpc = 0x03, kTabularResult = 0x04, kAttention = 0x06,
-                         kLogin7 = 0x10, kPreLogin = 0x12;
+                         kTransactionManager = 0x0E, kLogin7 = 0x10, kPreLogin = 0x12;
 // Pre-login ENCRYPTION option values.
 inline constexpr uint8_t kEncryptOff = 0x00, kEncryptOn = 0x01, kEncryptNotSupported = 0x02,
                          kEncryptRequired = 0x03;
@@ -117,6 +117,10 @@ struct RpcCall {
   std::vector<Param> params;
 };
 std::vector<RpcCall> ReadRpc(const std::string& message);
+// A transaction manager request: "begin", "commit", "rollback", "save" or "other", and the
+// answer that tells the client the transaction began or ended.
+std::string ReadTransactionRequest(const std::string& message);
+std::string TransactionAnswer(const std::string& request);
 std::string ReadSqlBatch(const std::string& message);
 
 // A message cut into packets of at most `packet_size` bytes.

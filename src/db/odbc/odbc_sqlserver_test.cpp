@@ -1,6 +1,8 @@
 // The ODBC backend driven through FreeTDS against the scripted TDS server: what goes over the
 // wire to SQL Server, and how its answers are read.
 #include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
 
 #include <chrono>
 
@@ -101,7 +103,7 @@ TEST_F(OdbcSqlServerTest, LoginSessionSetUpAndEveryColumnTypeAsTheProgramReadsIt
 }
 
 TEST_F(OdbcSqlServerTest, ParametersGoAsFixedSizeNVarCharInOneRoundTripAndNothingIsCut) {
-  server.On("insert into", TdsReply{.row_count = 1});
+  server.On("insert into", TdsReply::RowCount(1));
   auto c = Open(Ado());
   std::string long_text(5000, 'a');
   long_text += "ő";  // 5001 characters, over 8,000 bytes
@@ -207,12 +209,14 @@ TEST_F(OdbcSqlServerTest, EveryDiagnosticRecordIsReportedWholeWithItsStateAndNum
         << i << ": " << all;
   }
   // Informational messages do not fail a statement.
-  server.On("print", TdsReply{.messages = {{0, 0, "just saying"}}, .row_count = 1});
+  TdsReply info = TdsReply::RowCount(1);
+  info.messages = {{0, 0, "just saying"}};
+  server.On("print", info);
   EXPECT_EQ(c->Execute("print 'x'; update x set y=1"), 1);
 }
 
 TEST_F(OdbcSqlServerTest, AStatementThatNeverReturnsEndsAtTheQueryTimeoutAndTheConnectionGoesOn) {
-  server.On("update tabContatori", TdsReply{.hang = true});
+  server.On("update tabContatori", TdsReply::Hang());
   TdsReply one;
   one.results.push_back(TdsResultSet{{Column{"one", ColumnKind::kInt}}, {{Value(1)}}});
   server.On("select 1", one);
@@ -324,6 +328,29 @@ TEST_F(OdbcSqlServerTest, EncryptionAndIntegratedSecurityFailWithAReasonThatSays
   std::string k = ErrorOf([&] { Open(Ado("Integrated Security=SSPI;")); });
   EXPECT_NE(k.find("Kerberos ticket"), std::string::npos) << k;
   EXPECT_NE(k.find("DOMAIN\\user"), std::string::npos) << k;
+}
+
+// The test server also answers the driver's own transaction requests, so that code with
+// autocommit off can be driven against it.
+TEST_F(OdbcSqlServerTest, TheDriversTransactionRequestsAreAnsweredAndRecorded) {
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)));
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc)));
+  std::string cs = server.OdbcString();
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS, nullptr, 0,
+                                             nullptr, SQL_DRIVER_NOPROMPT)));
+  EXPECT_TRUE(SQL_SUCCEEDED(
+      SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+  EXPECT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT)));
+  EXPECT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK)));
+  SQLDisconnect(dbc);
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  std::string seen;
+  for (const TdsRequest& r : server.requests()) seen += (r.procedure.empty() ? r.sql : r.procedure) + "\n";
+  EXPECT_EQ(seen, "transaction begin\ntransaction commit\ntransaction rollback\n");
 }
 
 TEST(OdbcConnectionStringEncryption, OldProvidersAskDriver18ForOptionalEncryptionAndAdoFlagsBecomeYesNo) {
