@@ -15,6 +15,7 @@
 #include "platform/registry.h"
 #include "core/logs.h"
 #include "core/settings.h"
+#include "core/unit_of_work.h"
 
 namespace velkaris {
 
@@ -30,6 +31,7 @@ struct Context {
   platform::Clock& clock;
   Logs logs;
   std::string computer_name;  // this machine's name, as the guard compares it
+  UnitOfWork uow;
 
   // Called for every connection the run creates, before it is opened (tests attach
   // fault injection and statement recording here).

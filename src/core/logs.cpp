@@ -32,8 +32,10 @@ void Logs::Append(const std::string& path, std::string_view text) {
 void Logs::ScriviLogErrore(std::string_view source, std::string_view message,
                            std::string_view kind) noexcept {
   try {
-    std::string text = TimeStamp() + " :" + std::string(message) + ". Oggetto: MODULO \\" +
-                       std::string(source);
+    ++error_entries_;
+    std::string entry = std::string(message) + ". Oggetto: MODULO \\" + std::string(source);
+    if (capturing_) captured_.push_back(entry);
+    std::string text = TimeStamp() + " :" + entry;
     Append(ErrorLogPath(), text);
   } catch (...) {
     // A log that cannot be written is skipped.

@@ -11,6 +11,8 @@
 #include "run/export_flags.h"
 #include "core/failure.h"
 #include "run/guard.h"
+#include "run/receipt_batch.h"
+#include "data/sync_ledger.h"
 #include "run/selection.h"
 #include "run/sync_report.h"
 
@@ -18,6 +20,8 @@ namespace velkaris {
 namespace {
 
 constexpr size_t kReconnectEvery = 50;
+constexpr int32_t kCommitEveryMsSqlite = 250;
+constexpr int32_t kCommitEveryMsServer = 100;
 
 db::Connection& Open(std::unique_ptr<db::Connection>& conn) {
   if (!conn) throw db::Error("Operation is not allowed when the object is closed.", 3704);
@@ -54,8 +58,31 @@ void FailureExitB(Context& ctx, bool first_pass, SyncCollection& single) {
   CloseAllConnections(ctx);
 }
 
-// One pass over the receipts of a kind. False when the process must end.
+// One pass with every receipt as a unit of work: a failing receipt is rolled back and
+// recorded, and the pass goes on. False when the process must end.
+bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const TransferOps& ops) {
+  const size_t count = receipts.Count();
+  const bool reconnect_log = kind == 2;
+  ReceiptBatch batch(ctx);
+  for (size_t i = 1; i <= count; ++i) {
+    if (i % kReconnectEvery == 0) {
+      batch.Commit();
+      if (!AvviaConnessioneBackoffice(ctx, reconnect_log)) return false;
+      if (!AvviaConnessionePcassa(ctx, reconnect_log)) return false;
+    }
+    SyncCollection single;
+    single.Add(receipts(i));
+    batch.Transfer(kind, single, ops);
+    if (ctx.progress) ctx.progress(kind, i, count);
+  }
+  batch.Commit();
+  return true;
+}
+
+// One pass over the receipts of a kind, every statement committing on its own; the first
+// failing receipt ends the run. False when the process must end.
 bool RunPass(Context& ctx, int32_t kind, SyncCollection& receipts, const TransferOps& ops) {
+  if (ctx.uow.per_receipt) return RunPassAsUnits(ctx, kind, receipts, ops);
   const size_t count = receipts.Count();
   const bool reconnect_log = kind == 2;
   for (size_t i = 1; i <= count; ++i) {
@@ -106,16 +133,34 @@ void Sleep2(Context& ctx, int32_t ms) {
   });
 }
 
+// How this run commits: "Velkarys.Transazioni"="0" keeps every statement on its own.
+void ReadUnitOfWork(Context& ctx) {
+  ctx.uow.per_receipt = db::CStr(GetKeyValue(ctx, "Options", "Velkarys.Transazioni", db::Value("1"))) != "0";
+}
+
+// Known once the back office is open: SQL Server commits sooner, so that the locks on
+// counters and stock rows are held briefly while other tills wait for them.
+bool PrepareUnitsOfWork(Context& ctx) {
+  if (!ctx.uow.per_receipt) return true;
+  return Guarded(ctx, "Main", [&] {
+    int32_t fallback = ctx.connDbLocale->IsSqlite() ? kCommitEveryMsSqlite : kCommitEveryMsServer;
+    db::Value ms = GetKeyValue(ctx, "Options", "Velkarys.CommitOgniMs", db::Value(fallback));
+    ctx.uow.commit_every_ms = db::IsNumeric(ms) ? std::max(0, db::CLng(ms)) : fallback;
+    EnsureSyncLedger(ctx);
+  });
+}
+
 void Main(Context& ctx, const std::string& command_line, const TransferOps& ops) {
-  platform::InstanceLock lock(ctx.logs.dir() + "/velkaris.lock");
+  platform::InstanceLock lock(platform::MachineLockPath());
   switch (lock.Acquire()) {
     case platform::InstanceLock::kAcquired: break;
     case platform::InstanceLock::kHeldElsewhere: return;  // another instance runs: end silently
     case platform::InstanceLock::kCannotCreate:
-      std::fprintf(stderr, "velkaris: cannot create the lock file %s (is the log directory writable?)\n",
+      std::fprintf(stderr, "velkaris: cannot create the lock file %s (set VELKARIS_LOCK_FILE to a writable path)\n",
                    lock.path().c_str());
       return;
   }
+  ReadUnitOfWork(ctx);
   Guarded(ctx, "Main", [&] {
     if (!AvviaConnessioneBackoffice(ctx, true)) return;
     if (!AvviaConnessionePcassa(ctx, true)) return;
@@ -125,6 +170,7 @@ void Main(Context& ctx, const std::string& command_line, const TransferOps& ops)
       Sleep2(ctx, (static_cast<int32_t>(rnd.Next() * 60) + 1) * 1000);
     }
     SubInitParams(ctx);
+    if (!PrepareUnitsOfWork(ctx)) return;
     SyncCollection first_pass, second_pass;
     int32_t kind = 1;
     if (!RecuperaTestate(ctx, kind, first_pass)) return;

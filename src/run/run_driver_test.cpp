@@ -295,7 +295,7 @@ TEST_F(RunDriverTest, TheFidelityDeleteOfExitBMayFailSilently) {
 
 TEST_F(RunDriverTest, ASecondInstanceEndsAtOnceAndWritesNothing) {
   Receipts(1, 1, 4);
-  platform::InstanceLock first(ctx.logs.dir() + "/velkaris.lock");
+  platform::InstanceLock first(platform::MachineLockPath());  // one per machine, whatever the log folder
   ASSERT_EQ(first.Acquire(), platform::InstanceLock::kAcquired);
   Main(ctx, "", fake.Ops());
   EXPECT_TRUE(fake.receipts.empty());

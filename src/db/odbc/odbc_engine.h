@@ -23,6 +23,13 @@ class OdbcEngine : public Engine {
                  int32_t check_conflict) override;
   void Close() override;
 
+  void BeginTransaction() override;
+  void CommitTransaction() override;
+  void RollbackTransaction() override;
+  void Savepoint(const std::string& name) override;
+  void RollbackToSavepoint(const std::string& name) override;
+  void ReleaseSavepoint(const std::string& name) override;
+
   bool is_sqlite() const { return sqlite_; }
   bool is_sql_server() const { return sql_server_; }
   // The timeouts the driver holds (seconds), as it reports them.
@@ -39,6 +46,7 @@ class OdbcEngine : public Engine {
   bool sqlite_ = false;
   bool sql_server_ = false;
   int query_timeout_ = 0;
+  bool in_transaction_ = false;
 };
 
 }  // namespace db::odbc
