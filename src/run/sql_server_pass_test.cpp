@@ -1,12 +1,14 @@
 // A whole pass over SQL Server's wire: one small receipt is first transferred on the embedded
 // backend, where every query and its answer is recorded; two scripted TDS servers (front and
 // back office) then answer the same queries the same way while the same pass runs through
-// the ODBC backend and FreeTDS. Both runs must send the same statements, log the same, and
-// the SQL Server run must bind every value with a fixed declared type.
+// the ODBC backend and FreeTDS. Both runs must send the same statements (in units of work,
+// the same writes: SQL Server keeps fewer reads), log the same, and the SQL Server run must
+// bind every value with a fixed declared type.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <regex>
 
 #include "db/recordset.h"
@@ -169,6 +171,14 @@ class SqlServerPassTest : public testing_support::ShopTest {
     return out;
   }
 
+  static std::vector<std::string> Writes(const std::vector<std::string>& statements) {
+    std::vector<std::string> out;
+    for (const std::string& sql : statements) {
+      if (!IsQuery(sql)) out.push_back(sql);
+    }
+    return out;
+  }
+
   bool replaying_ = false;
   Log embedded_;
   std::map<std::string, std::map<std::string, std::vector<TdsResultSet>>> answers_;
@@ -206,8 +216,19 @@ void SqlServerPassTest::CheckPass() {
   Run();
 
   EXPECT_EQ(ErrorLogLines(), embedded_errors);
-  EXPECT_EQ(Received(back), Sent("back"));
-  EXPECT_EQ(Received(front), Sent("front"));
+  for (auto [server, side] : {std::pair<const TdsServer*, const char*>{&back, "back"}, {&front, "front"}}) {
+    if (ctx.uow.per_receipt) {
+      // A back office on SQLite keeps every read of the unit of work that holds its write
+      // lock; on SQL Server only master data is kept, so more reads go to the server. The
+      // writes, ids and transactions must be the same, in the same order.
+      EXPECT_EQ(Writes(Received(*server)), Writes(Sent(side))) << side;
+      std::vector<std::string> sent = Sent(side);
+      std::set<std::string> known(sent.begin(), sent.end());
+      for (const std::string& sql : Received(*server)) EXPECT_TRUE(known.count(sql)) << side << ": " << sql;
+    } else {
+      EXPECT_EQ(Received(*server), Sent(side)) << side;
+    }
+  }
   // The sync log tells the same story, but for the connection strings of its start lines.
   auto sync = SyncLogLines();
   ASSERT_EQ(sync.size(), embedded_sync.size());
