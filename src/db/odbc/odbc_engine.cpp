@@ -41,9 +41,6 @@ class Statement {
   SQLHSTMT h_ = SQL_NULL_HSTMT;
 };
 
-// One round trip: the text with its parameters bound goes straight to the server
-// (sp_executesql on SQL Server), never prepared first. SQL Server gets the text in wide
-// characters.
 // INSERT, UPDATE, DELETE or MERGE: a statement that may fire triggers.
 bool IsDataChange(const std::string& sql) {
   std::string_view text = util::Trim(sql);
@@ -56,6 +53,9 @@ bool IsDataChange(const std::string& sql) {
   return false;
 }
 
+// One round trip: the text with its parameters bound goes straight to the server
+// (sp_executesql on SQL Server), never prepared first. SQL Server gets the text in wide
+// characters.
 SQLRETURN ExecDirect(SQLHSTMT st, std::string& text, bool sqlite) {
   if (sqlite) return SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
   std::u16string wide = util::Utf8ToUtf16(text);
