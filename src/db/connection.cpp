@@ -28,7 +28,7 @@ void Connection::Open(const std::string& connection_string) {
     engine_ = std::make_unique<sqlite::SqliteEngine>(path);
     connection_string_ = connection_string;
     sqlite_ = true;
-  } else if (auto target = ToOdbc(connection_string, odbc_driver_)) {
+  } else if (auto target = ToOdbc(connection_string, odbc_options_)) {
     auto odbc = std::make_unique<odbc::OdbcEngine>(*target);
     sqlite_ = odbc->is_sqlite();
     engine_ = std::move(odbc);
@@ -37,6 +37,11 @@ void Connection::Open(const std::string& connection_string) {
     throw Error("Unsupported connection string (no known Provider or Driver): " + connection_string);
   }
   table_columns_.clear();
+}
+
+bool Connection::IsSqlServer() const {
+  auto* odbc = dynamic_cast<const odbc::OdbcEngine*>(engine_.get());
+  return odbc && odbc->is_sql_server();
 }
 
 void Connection::Close() {
