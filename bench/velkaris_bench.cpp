@@ -2,7 +2,8 @@
 // and compares it with a reference: the same number of back-office rows inserted in one
 // transaction with prepared statements into the same schema.
 //
-//   velkaris-bench [--odbc] [--csv FILE] [--work DIR] [POS_ROWS...]     (default 1000 10000 50000)
+//   velkaris-bench [--odbc] [--legacy] [--csv FILE] [--work DIR] [POS_ROWS...]   (default 1000 10000 50000)
+//   --legacy: the original mode, every statement committing on its own
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,9 +118,14 @@ void UseOdbc(const velkaris::demo::DemoFiles& files) {
       << "\"IdCassa\"=dword:00000001\r\n";
 }
 
-Result Measure(int64_t target, bool odbc, const std::string& work, const std::string& schema_dir) {
+// The original way: every statement commits on its own.
+void UseLegacyMode(const velkaris::demo::DemoFiles& files) {
+  std::ofstream(files.registry, std::ios::binary | std::ios::app) << "\"Velkarys.Transazioni\"=\"0\"\r\n";
+}
+
+Result Measure(int64_t target, bool odbc, bool legacy, const std::string& work, const std::string& schema_dir) {
   Result r;
-  r.backend = odbc ? "odbc-sqlite3" : "sqlite";
+  r.backend = std::string(odbc ? "odbc-sqlite3" : "sqlite") + (legacy ? "-legacy" : "");
   r.target = target;
   std::string dir = work + "/" + r.backend + "-" + std::to_string(target);
   velkaris::demo::DemoOptions options;
@@ -132,6 +138,7 @@ Result Measure(int64_t target, bool odbc, const std::string& work, const std::st
   r.pos_rows = velkaris::demo::GenerateDemo(options);
   velkaris::demo::DemoFiles files = velkaris::demo::DemoPaths(dir);
   if (odbc) UseOdbc(files);
+  if (legacy) UseLegacyMode(files);
   auto before = TableCounts(files.back);
   RunPass(platform::ProgramDir() + "/velkaris", files, dir, r);
   std::map<std::string, int64_t> written;
@@ -146,13 +153,15 @@ Result Measure(int64_t target, bool odbc, const std::string& work, const std::st
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool odbc = false;
+  bool odbc = false, legacy = false;
   std::string csv = "bench-results.csv", work = "bench-work";
   std::vector<int64_t> sizes;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--odbc") {
       odbc = true;
+    } else if (a == "--legacy") {
+      legacy = true;
     } else if (a == "--csv" && i + 1 < argc) {
       csv = argv[++i];
     } else if (a == "--work" && i + 1 < argc) {
@@ -170,12 +179,12 @@ int main(int argc, char** argv) {
   }
   std::fprintf(out, "backend,pos_rows,receipts,seconds,receipts_per_s,pos_rows_per_s,statements,statements_per_pos_row,"
                     "peak_mb,backoffice_rows,reference_seconds,ratio\n");
-  std::printf("%-13s %8s %8s %9s %10s %10s %11s %9s %10s %9s %8s\n", "backend", "POS rows", "receipts", "pass s",
+  std::printf("%-20s %8s %8s %9s %10s %10s %11s %9s %10s %9s %8s\n", "backend", "POS rows", "receipts", "pass s",
               "receipts/s", "rows/s", "stmts/row", "peak MB", "BO rows", "ref s", "ratio");
   for (int64_t size : sizes) {
-    Result r = Measure(size, odbc, work, VELKARIS_SCHEMA_DIR);
+    Result r = Measure(size, odbc, legacy, work, VELKARIS_SCHEMA_DIR);
     double ratio = r.reference_seconds > 0 ? r.seconds / r.reference_seconds : 0;
-    std::printf("%-13s %8lld %8lld %9.2f %10.1f %10.1f %11.1f %9.1f %10lld %9.3f %8.0f\n", r.backend.c_str(),
+    std::printf("%-20s %8lld %8lld %9.2f %10.1f %10.1f %11.1f %9.1f %10lld %9.3f %8.0f\n", r.backend.c_str(),
                 static_cast<long long>(r.pos_rows), static_cast<long long>(r.receipts), r.seconds, r.receipts / r.seconds,
                 r.pos_rows / r.seconds, static_cast<double>(r.statements) / r.pos_rows, r.peak_mb,
                 static_cast<long long>(r.back_rows), r.reference_seconds, ratio);

@@ -65,8 +65,9 @@ std::vector<Token> Tokenize(std::string_view s) {
 }
 
 bool IsWord(const Token& t, std::string_view w) {
-  return (t.kind == Token::kWord && util::EqualsNoCase(t.text, w)) ||
-         (t.kind == Token::kBracket && util::EqualsNoCase(t.text, "[" + std::string(w) + "]"));
+  if (t.kind == Token::kWord) return util::EqualsNoCase(t.text, w);
+  return t.kind == Token::kBracket && t.text.size() == w.size() + 2 &&
+         util::EqualsNoCase(std::string_view(t.text).substr(1, w.size()), w);
 }
 bool IsPunct(const Token& t, char c) { return t.kind == Token::kPunct && t.text[0] == c; }
 

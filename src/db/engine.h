@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -15,10 +17,18 @@ struct ColumnInfo {
   std::string decl_type;  // as declared in the table ("int", "nvarchar(50)"), "" for expressions
 };
 
+// Lower-case column name -> index of the first column of that name.
+using ColumnIndex = std::unordered_map<std::string, int>;
+
 struct ResultSet {
   std::vector<ColumnInfo> columns;
   std::vector<std::vector<Value>> rows;
+  // The index of `columns`, when the backend keeps one per statement; built on demand if null.
+  std::shared_ptr<const ColumnIndex> index;
 };
+
+// The index of a list of columns.
+std::shared_ptr<const ColumnIndex> MakeColumnIndex(const std::vector<ColumnInfo>& columns);
 
 // A column of a base table, for the conversion of assigned values and updates by key.
 struct TableColumn {

@@ -18,6 +18,15 @@ bool IsMasterTable(const std::string& table) {
   return std::any_of(std::begin(kMaster), std::end(kMaster), [&](const char* t) { return table == t; });
 }
 
+// Tables read again and again while a receipt is written (articles, barcodes, stock, the
+// summary movement of the day): worth keeping under the write lock. Reads of the
+// documents being written are not asked twice and are not kept.
+bool IsLookupTable(const std::string& table) {
+  static const char* kLookup[] = {"tabarticoli", "tabbarcode", "tabgiacenze", "tabtestatemagazzino"};
+  return IsMasterTable(table) ||
+         std::any_of(std::begin(kLookup), std::end(kLookup), [&](const char* t) { return table == t; });
+}
+
 bool NameChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '"' || c == '[' || c == ']';
 }
@@ -118,7 +127,9 @@ void QueryCache::Store(const std::string& sql, const ResultSet& result, bool exc
   if (tables.empty()) return;
   bool columns_only = IsEmptyColumnRead(sql);
   bool master = columns_only || std::all_of(tables.begin(), tables.end(), IsMasterTable);
-  if (!master && !(policy_ == ReadCache::kAll && exclusive)) return;
+  if (!master && !(policy_ == ReadCache::kAll && exclusive && std::all_of(tables.begin(), tables.end(), IsLookupTable))) {
+    return;
+  }
   if (entries_.size() >= kMaxEntries) Clear();
   Entry entry{result, tables, columns_only, master, false, {}};
   for (std::string& w : words) {

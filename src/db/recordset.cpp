@@ -47,15 +47,20 @@ Recordset::Recordset(Connection* connection, std::string sql, CursorType cursor,
       cursor_(cursor),
       lock_(lock),
       columns_(std::move(data.columns)),
-      rows_(std::move(data.rows)) {
-  for (int i = 0; i < static_cast<int>(columns_.size()); ++i) {
-    index_.emplace(util::ToLower(columns_[i].name), i);  // the first of equal names wins
+      rows_(std::move(data.rows)),
+      index_(data.index ? std::move(data.index) : MakeColumnIndex(columns_)) {}
+
+std::shared_ptr<const ColumnIndex> MakeColumnIndex(const std::vector<ColumnInfo>& columns) {
+  auto index = std::make_shared<ColumnIndex>();
+  for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+    index->emplace(util::ToLower(columns[i].name), i);  // the first of equal names wins
   }
+  return index;
 }
 
 int Recordset::IndexOf(std::string_view name) const {
-  auto it = index_.find(util::ToLower(name));
-  return it == index_.end() ? -1 : it->second;
+  auto it = index_->find(util::ToLower(name));
+  return it == index_->end() ? -1 : it->second;
 }
 
 int Recordset::RequireField(std::string_view name) const {

@@ -59,7 +59,7 @@ class Recordset {
   LockType lock_;
   std::vector<ColumnInfo> columns_;
   std::vector<std::vector<Value>> rows_;
-  std::unordered_map<std::string, int> index_;  // lower-case name -> first column index
+  std::shared_ptr<const ColumnIndex> index_;
   size_t position_ = 0;
   bool open_ = true;
 

@@ -204,18 +204,32 @@ void SqliteEngine::ForgetStatements() {
   for (auto& [text, st] : shapes_) sqlite3_finalize(st);
   cache_.clear();
   shapes_.clear();
+  columns_.clear();
+}
+
+// The columns of a prepared statement, read once: names, kinds and their index.
+const SqliteEngine::StatementColumns& SqliteEngine::ColumnsOf(sqlite3_stmt* st) {
+  auto it = columns_.find(st);
+  if (it != columns_.end()) return it->second;
+  StatementColumns c;
+  int n = sqlite3_column_count(st);
+  for (int i = 0; i < n; ++i) {
+    const char* decl = sqlite3_column_decltype(st, i);
+    c.info.push_back({sqlite3_column_name(st, i), decl ? decl : ""});
+    c.kinds.push_back(KindOf(c.info.back().decl_type));
+  }
+  c.index = MakeColumnIndex(c.info);
+  return columns_.emplace(st, std::move(c)).first->second;
 }
 
 ResultSet SqliteEngine::Query(const std::string& tsql) {
   sqlite3_stmt* st = Reusable(tsql);
   ResultSet rs;
-  int n = sqlite3_column_count(st);
-  std::vector<ColumnKind> kinds;
-  for (int i = 0; i < n; ++i) {
-    const char* decl = sqlite3_column_decltype(st, i);
-    rs.columns.push_back({sqlite3_column_name(st, i), decl ? decl : ""});
-    kinds.push_back(KindOf(rs.columns.back().decl_type));
-  }
+  const StatementColumns& meta = ColumnsOf(st);
+  const int n = static_cast<int>(meta.info.size());
+  const std::vector<ColumnKind>& kinds = meta.kinds;
+  rs.columns = meta.info;
+  rs.index = meta.index;
   int rc;
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     std::vector<Value> row;

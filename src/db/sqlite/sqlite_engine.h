@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "db/column_type.h"
 #include "db/engine.h"
 
 struct sqlite3;
@@ -43,9 +44,16 @@ class SqliteEngine : public Engine {
 
   sqlite3* db_ = nullptr;
   void ForgetStatements();
+  struct StatementColumns {
+    std::vector<ColumnInfo> info;
+    std::vector<ColumnKind> kinds;
+    std::shared_ptr<const ColumnIndex> index;
+  };
+  const StatementColumns& ColumnsOf(sqlite3_stmt* st);
 
   std::unordered_map<std::string, sqlite3_stmt*> cache_;   // statements by their SQLite text
-  std::unordered_map<std::string, sqlite3_stmt*> shapes_;  // statements by their T-SQL shape
+  std::unordered_map<std::string, sqlite3_stmt*> shapes_;  // statements by their literal-free shape
+  std::unordered_map<sqlite3_stmt*, StatementColumns> columns_;
 };
 
 }  // namespace db::sqlite
