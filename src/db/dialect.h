@@ -11,4 +11,8 @@ namespace db {
 // "UPDATE t SET t.c = ... FROM a INNER JOIN t ON cond WHERE w" -> SQLite's UPDATE FROM.
 std::string TsqlToSqlite(std::string_view tsql);
 
+// The text of a string literal (without its quotes) as the rewriting writes it: a
+// day/month/year date becomes ISO, anything else stays as it is.
+std::string SqliteDateText(const std::string& text);
+
 }  // namespace db

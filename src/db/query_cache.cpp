@@ -9,7 +9,6 @@ namespace db {
 namespace {
 
 constexpr size_t kMaxEntries = 4096;
-constexpr size_t kMaxWrites = 1024;
 
 // Master data: no statement of a pass writes these tables.
 bool IsMasterTable(const std::string& table) {
@@ -31,33 +30,50 @@ bool NameChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '"' || c == '[' || c == ']';
 }
 
-// The names and the punctuation that matters, lower case, outside string literals.
-std::vector<std::string> Words(const std::string& sql) {
-  std::vector<std::string> words;
-  std::string word;
-  bool quoted = false;
-  for (char c : sql) {
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (NameChar(c)) {
-      word += util::AsciiLower(c);
-    } else {
-      if (!word.empty()) words.push_back(std::move(word));
-      word.clear();
-      if (c == '(' || c == ')' || c == ',' || c == '=' || c == '*') words.emplace_back(1, c);
+// Reads a statement one name or mark at a time, outside string literals, without copying.
+class Scanner {
+ public:
+  explicit Scanner(std::string_view sql) : s_(sql) {}
+  // The next name, or one of ( ) , = * ; empty at the end.
+  std::string_view Next() {
+    while (i_ < s_.size()) {
+      char c = s_[i_];
+      if (c == '\'') {
+        size_t end = s_.find('\'', i_ + 1);
+        while (end != std::string_view::npos && end + 1 < s_.size() && s_[end + 1] == '\'') end = s_.find('\'', end + 2);
+        i_ = end == std::string_view::npos ? s_.size() : end + 1;
+        continue;
+      }
+      if (NameChar(c)) {
+        size_t start = i_;
+        while (i_ < s_.size() && NameChar(s_[i_])) ++i_;
+        return s_.substr(start, i_ - start);
+      }
+      ++i_;
+      if (c == '(' || c == ')' || c == ',' || c == '=' || c == '*') return s_.substr(i_ - 1, 1);
     }
+    return {};
   }
-  if (!word.empty()) words.push_back(std::move(word));
-  return words;
-}
+
+ private:
+  std::string_view s_;
+  size_t i_ = 0;
+};
 
 // "dbo.tabx", "[dbo].[tabx]", "\"tabx\"" -> "tabx".
-std::string Bare(std::string word) {
-  word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return c == '"' || c == '[' || c == ']'; }),
-             word.end());
-  size_t dot = word.rfind('.');
-  return dot == std::string::npos ? word : word.substr(dot + 1);
+std::string Bare(std::string_view word) {
+  std::string out;
+  for (char c : word) {
+    if (c == '.') {
+      out.clear();
+    } else if (c != '"' && c != '[' && c != ']') {
+      out += util::AsciiLower(c);
+    }
+  }
+  return out;
 }
+
+bool Is(std::string_view word, std::string_view w) { return util::EqualsNoCase(word, w); }
 
 bool IsEmptyColumnRead(const std::string& sql) {
   static const std::string kTail = " where 1=2";
@@ -65,43 +81,44 @@ bool IsEmptyColumnRead(const std::string& sql) {
          util::EqualsNoCase(std::string_view(sql).substr(sql.size() - kTail.size()), kTail);
 }
 
-std::vector<std::string> TablesIn(const std::vector<std::string>& words) {
+}  // namespace
+
+std::vector<std::string> TablesRead(const std::string& sql) {
   std::vector<std::string> tables;
-  for (size_t i = 0; i + 1 < words.size(); ++i) {
-    if ((words[i] == "from" || words[i] == "join") && words[i + 1] != "(") tables.push_back(Bare(words[i + 1]));
+  Scanner scan(sql);
+  bool after = false;
+  for (std::string_view w = scan.Next(); !w.empty(); w = scan.Next()) {
+    if (after && w != "(") tables.push_back(Bare(w));
+    after = Is(w, "from") || Is(w, "join");
   }
   return tables;
 }
 
-}  // namespace
-
-std::vector<std::string> TablesRead(const std::string& sql) { return TablesIn(Words(sql)); }
-
 std::string TableWritten(const std::string& sql) {
-  std::vector<std::string> words = Words(sql);
-  if (words.empty()) return "";
-  size_t at = 1;
-  if (words[0] == "insert" || words[0] == "delete") {
-    if (at < words.size() && (words[at] == "into" || words[at] == "from")) ++at;
-  } else if (words[0] != "update") {
+  Scanner scan(sql);
+  std::string_view verb = scan.Next(), word = scan.Next();
+  if (Is(verb, "insert") || Is(verb, "delete")) {
+    if (Is(word, "into") || Is(word, "from")) word = scan.Next();
+  } else if (!Is(verb, "update")) {
     return "";
   }
-  return at < words.size() ? Bare(words[at]) : "";
+  return Bare(word);
 }
 
 std::vector<std::string> ColumnsSet(const std::string& sql) {
-  std::vector<std::string> words = Words(sql), columns;
-  if (words.empty() || words[0] != "update") return columns;
-  size_t i = 0;
-  while (i < words.size() && words[i] != "set") ++i;
+  std::vector<std::string> columns;
+  Scanner scan(sql);
+  if (!Is(scan.Next(), "update")) return columns;
+  std::string_view w;
+  while (!(w = scan.Next()).empty() && !Is(w, "set")) {
+  }
   // name = value, name = value ... up to FROM or WHERE outside parentheses
   int depth = 0;
   bool expect_name = true;
-  for (++i; i < words.size(); ++i) {
-    const std::string& w = words[i];
+  while (!(w = scan.Next()).empty()) {
     if (w == "(") ++depth;
     if (w == ")") --depth;
-    if (depth == 0 && (w == "from" || w == "where")) break;
+    if (depth == 0 && (Is(w, "from") || Is(w, "where"))) break;
     if (depth == 0 && w == ",") {
       expect_name = true;
     } else if (expect_name && w != "(" && w != ")") {
@@ -122,8 +139,7 @@ const ResultSet* QueryCache::Find(const std::string& sql, bool exclusive) const 
 
 void QueryCache::Store(const std::string& sql, const ResultSet& result, bool exclusive) {
   if (policy_ == ReadCache::kOff) return;
-  std::vector<std::string> words = Words(sql);
-  std::vector<std::string> tables = TablesIn(words);
+  std::vector<std::string> tables = TablesRead(sql);
   if (tables.empty()) return;
   bool columns_only = IsEmptyColumnRead(sql);
   bool master = columns_only || std::all_of(tables.begin(), tables.end(), IsMasterTable);
@@ -132,58 +148,50 @@ void QueryCache::Store(const std::string& sql, const ResultSet& result, bool exc
   }
   if (entries_.size() >= kMaxEntries) Clear();
   Entry entry{result, tables, columns_only, master, false, {}};
-  for (std::string& w : words) {
+  Scanner scan(sql);
+  for (std::string_view w = scan.Next(); !w.empty(); w = scan.Next()) {
     if (w == "*") entry.star = true;
-    entry.words.push_back(Bare(std::move(w)));
+    entry.words.push_back(Bare(w));
   }
   for (const std::string& t : tables) by_table_[t].push_back(sql);
   entries_[sql] = std::move(entry);
 }
 
-const QueryCache::Write& QueryCache::WriteOf(const std::string& sql) {
-  auto it = writes_.find(sql);
-  if (it != writes_.end()) return it->second;
-  if (writes_.size() >= kMaxWrites) writes_.clear();
-  Write w;
-  std::string lower = util::ToLower(util::Trim(std::string_view(sql).substr(0, std::min<size_t>(sql.size(), 32))));
-  w.read_only = lower.rfind("select", 0) == 0;
-  if (!w.read_only) {
-    w.table = TableWritten(sql);
-    w.columns = ColumnsSet(sql);
-  }
-  return writes_.emplace(sql, std::move(w)).first->second;
-}
-
 void QueryCache::Written(const std::string& sql) {
   if (entries_.empty()) return;
-  const Write& w = WriteOf(sql);
-  if (w.read_only) return;
-  if (w.table.empty()) {
+  Scanner scan(sql);
+  std::string_view verb = scan.Next();
+  if (Is(verb, "select")) return;
+  std::string table = TableWritten(sql);
+  if (table.empty()) {
     Clear();  // a statement we cannot read: forget everything
     return;
   }
-  auto keys = by_table_.find(w.table);
+  auto keys = by_table_.find(table);
   if (keys == by_table_.end()) return;
   // An UPDATE changes only the columns it sets: a read that names none of them (and does
   // not read "*") keeps its answer.
+  const std::vector<std::string> set = ColumnsSet(sql);
   auto touches = [&](const Entry& e) {
     if (e.columns_only) return false;
-    if (w.columns.empty() || e.star) return true;
-    return std::any_of(w.columns.begin(), w.columns.end(), [&](const std::string& c) {
+    if (set.empty() || e.star) return true;
+    return std::any_of(set.begin(), set.end(), [&](const std::string& c) {
       return std::find(e.words.begin(), e.words.end(), c) != e.words.end();
     });
   };
-  std::vector<std::string> kept;
-  for (const std::string& key : keys->second) {
-    auto it = entries_.find(key);
+  std::vector<std::string>& list = keys->second;
+  size_t kept = 0;
+  for (size_t k = 0; k < list.size(); ++k) {
+    auto it = entries_.find(list[k]);
     if (it == entries_.end()) continue;
     if (touches(it->second)) {
       entries_.erase(it);
     } else {
-      kept.push_back(key);
+      if (kept != k) list[kept] = std::move(list[k]);
+      ++kept;
     }
   }
-  keys->second = std::move(kept);
+  list.resize(kept);
 }
 
 }  // namespace db

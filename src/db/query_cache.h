@@ -49,18 +49,9 @@ class QueryCache {
     bool star = false;                // reads every column ("*")
     std::vector<std::string> words;   // every name it mentions, lower case, without prefix
   };
-  // What a write statement touches, parsed once per text.
-  struct Write {
-    bool read_only = false;
-    std::string table;
-    std::vector<std::string> columns;
-  };
-  const Write& WriteOf(const std::string& sql);
-
   ReadCache policy_ = ReadCache::kOff;
   std::unordered_map<std::string, Entry> entries_;
   std::unordered_map<std::string, std::vector<std::string>> by_table_;  // table -> keys of entries_
-  std::unordered_map<std::string, Write> writes_;
 };
 
 // The tables a statement reads (after FROM and JOIN) or writes (INSERT INTO, UPDATE,

@@ -181,8 +181,7 @@ void SqliteEngine::Bind(sqlite3_stmt* st, const std::vector<Value>& params, cons
 // literals become parameters. A shape that does not prepare is tried as the whole text, so
 // that its error reads as before.
 sqlite3_stmt* SqliteEngine::Reusable(const std::string& tsql) {
-  std::string text = TsqlToSqlite(tsql);
-  ParameterizedSql p = ParameterizeLiterals(text);
+  ParameterizedSql p = translator_.Translate(tsql);
   sqlite3_stmt* st = nullptr;
   auto it = shapes_.find(p.text);
   if (it != shapes_.end()) {
@@ -191,7 +190,7 @@ sqlite3_stmt* SqliteEngine::Reusable(const std::string& tsql) {
     if (shapes_.size() >= kMaxCachedStatements) ForgetStatements();
     if (sqlite3_prepare_v2(db_, p.text.c_str(), static_cast<int>(p.text.size()), &st, nullptr) != SQLITE_OK || !st) {
       sqlite3_finalize(st);
-      return Cached(text);  // prepares the text as written, and throws its own error
+      return Cached(TsqlToSqlite(tsql));  // prepares the text as written, and throws its own error
     }
     shapes_.emplace(p.text, st);
   }

@@ -7,6 +7,7 @@
 
 #include "db/column_type.h"
 #include "db/engine.h"
+#include "db/sqlite/shape_translator.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -54,6 +55,7 @@ class SqliteEngine : public Engine {
   std::unordered_map<std::string, sqlite3_stmt*> cache_;   // statements by their SQLite text
   std::unordered_map<std::string, sqlite3_stmt*> shapes_;  // statements by their literal-free shape
   std::unordered_map<sqlite3_stmt*, StatementColumns> columns_;
+  ShapeTranslator translator_;
 };
 
 }  // namespace db::sqlite
