@@ -1,0 +1,15 @@
+// Whether a file can be written before anything depends on it.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Empty when `path` can be opened for appending (created when missing); otherwise the
+// reason, e.g. "Permission denied". A file this creates to find out is removed again.
+std::string WhyNotWritable(const std::string& path);
+
+// Empty when new files can be created in `dir`; otherwise the reason.
+std::string WhyFolderNotWritable(const std::string& dir);
+
+}  // namespace platform
