@@ -38,6 +38,7 @@ class Logs {
   // Error entries so far (notices not counted) and the first of them, without time stamp.
   int64_t error_count() const { return error_count_; }
   const std::string& first_error() const { return first_error_; }
+  void ResetErrorCount() { error_count_ = 0, first_error_.clear(); }
 
   // Where entries go when the error log cannot be written (standard error by default).
   void set_fallback(FILE* out) { fallback_ = out; }

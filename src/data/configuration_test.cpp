@@ -16,6 +16,7 @@ class ConfigurationTest : public testing_support::ContextTest {
     ctx.connDbLocale->Execute("insert into tabAliquoteIva values ('22', 'Ordinaria', 22), ('21', 'Vecchia', 21), "
                               "('X', 'Senza', NULL)");
     ctx.connDbLocale->Execute("insert into tabValute values ('EUR', 'Euro', 0.05), ('L''IT', 'Lira', 50)");
+    SetRegistryNumber("IdCassa", 3);
   }
 };
 

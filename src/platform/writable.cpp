@@ -18,13 +18,4 @@ std::string WhyNotWritable(const std::string& path) {
   return "";
 }
 
-std::string WhyFolderNotWritable(const std::string& dir) {
-  std::string probe = (dir.empty() ? std::string(".") : dir) + "/.velkaris-write-test-" + std::to_string(getpid());
-  int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return std::strerror(errno);
-  close(fd);
-  unlink(probe.c_str());
-  return "";
-}
-
 }  // namespace platform

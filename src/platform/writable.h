@@ -9,7 +9,4 @@ namespace platform {
 // reason, e.g. "Permission denied". A file this creates to find out is removed again.
 std::string WhyNotWritable(const std::string& path);
 
-// Empty when new files can be created in `dir`; otherwise the reason.
-std::string WhyFolderNotWritable(const std::string& dir);
-
 }  // namespace platform

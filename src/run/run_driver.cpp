@@ -179,6 +179,8 @@ bool CheckLogsWritable(Context& ctx) {
 }
 
 void Main(Context& ctx, const std::string& command_line, const TransferOps& ops) {
+  ctx.account = RunAccount();
+  ctx.logs.ResetErrorCount();
   ctx.account.start = ctx.clock.Now();
   platform::InstanceLock lock(ctx.logs.dir() + "/velkaris.lock");
   switch (lock.Acquire()) {
