@@ -714,3 +714,22 @@ CREATE TABLE IF NOT EXISTS tabAssistenze_Testate (
   DataDocumento datetime
 );
 CREATE INDEX IF NOT EXISTS ixAssistenzeTestate_Numero ON tabAssistenze_Testate (NumeroDocumento, Sezione);
+
+-- The sync ledger: the back-office receipt written for each till's POS receipt.
+CREATE TABLE IF NOT EXISTS tabSincroScontrini (
+  IdCassa int NOT NULL,
+  IdScontrinoPos int NOT NULL,
+  IdDocumento int,
+  DataSincro datetime,
+  UNIQUE (IdCassa, IdScontrinoPos)
+);
+
+-- POS receipts that failed to transfer: attempts and the last error.
+CREATE TABLE IF NOT EXISTS tabSincroErrori (
+  IdCassa int NOT NULL,
+  IdScontrinoPos int NOT NULL,
+  Tentativi int,
+  UltimoErrore nvarchar(4000) COLLATE NOCASE,
+  DataUltimoTentativo datetime,
+  UNIQUE (IdCassa, IdScontrinoPos)
+);

@@ -146,6 +146,29 @@ IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixBarcode_Articolo' AND 
   CREATE INDEX ixBarcode_Articolo ON dbo.tabBarcode (idArticolo, DataCreaz);
 GO
 
+-- The sync ledger: the back-office receipt written for each till's POS receipt.
+IF OBJECT_ID(N'dbo.tabSincroScontrini', N'U') IS NULL
+CREATE TABLE dbo.tabSincroScontrini (
+  IdCassa int NOT NULL,
+  IdScontrinoPos int NOT NULL,
+  IdDocumento int,
+  DataSincro datetime,
+  CONSTRAINT uqSincroScontrini UNIQUE (IdCassa, IdScontrinoPos)
+);
+GO
+
+-- POS receipts that failed to transfer: attempts and the last error.
+IF OBJECT_ID(N'dbo.tabSincroErrori', N'U') IS NULL
+CREATE TABLE dbo.tabSincroErrori (
+  IdCassa int NOT NULL,
+  IdScontrinoPos int NOT NULL,
+  Tentativi int,
+  UltimoErrore nvarchar(max),
+  DataUltimoTentativo datetime,
+  CONSTRAINT uqSincroErrori UNIQUE (IdCassa, IdScontrinoPos)
+);
+GO
+
 -- Stock per barcode and warehouse.
 IF OBJECT_ID(N'dbo.tabGiacenze', N'U') IS NULL
 CREATE TABLE dbo.tabGiacenze (

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "testing/context_fixture.h"
 #include "testing/fault_injector.h"
 
@@ -134,6 +137,40 @@ TEST_F(ConfigurationTest, AFailingStepStopsTheRestAtTheirStartValues) {
   EXPECT_EQ(ctx.settings.IdCassa, 0);
   EXPECT_EQ(ctx.settings.TipoPrezzoAcquistoRegola, 0);
   EXPECT_EQ(ctx.settings.ArrotondamentoValutaAziendale, 0);
+}
+
+
+TEST_F(ConfigurationTest, ValuesThatCannotServeAreNamedWithWhatToDo) {
+  struct Case {
+    const char* name;
+    std::function<void()> set;
+    std::vector<std::string> expected;  // parts of the one SubInitParams entry
+  };
+  const std::vector<Case> cases = {
+      {"no till", [&] { ctx.registry = platform::Registry(); },
+       {"The till is not known", "\"IdCassa\" is missing", "dword:00000001", "Nothing is transferred"}},
+      {"unreadable till",
+       [&] { ctx.registry.Set("HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\Options", "IdCassa",
+                              {platform::RegistryValue::kInvalid, "dword:zz", 0}); },
+       {"The till is not known", "\"IdCassa\"", "cannot be read (dword:zz)", "a number"}},
+      {"till as a word", [&] { SetRegistryText("IdCassa", "uno"); }, {"\"IdCassa\"", "is the text \"uno\""}},
+      {"forced warehouse not a number", [&] { SetRegistryText("IdMagazzinoForzato", "abc"); },
+       {"\"IdMagazzinoForzato\"", "\"abc\", which is not a usable number (Type mismatch)", "id of the warehouse"}},
+      {"setting not a number", [&] { SetSetting("CifreDecimali", "due"); },
+       {"The shop setting \"CifreDecimali\"", "\"due\"", "correct its valore"}},
+  };
+  for (const Case& c : cases) {
+    SetRegistryNumber("IdCassa", 3);
+    c.set();
+    size_t before = ErrorsFrom("SubInitParams").size();
+    EXPECT_FALSE(SubInitParams(ctx)) << c.name;
+    auto errors = ErrorsFrom("SubInitParams");
+    ASSERT_EQ(errors.size(), before + 1) << c.name;
+    for (const std::string& part : c.expected) EXPECT_NE(errors.back().find(part), std::string::npos) << c.name << ": " << errors.back();
+    // Reset what the case changed.
+    ctx.connDbPuntoCassa->Execute("delete from tabImpostazioni");
+    ctx.registry = platform::Registry();
+  }
 }
 
 }  // namespace
