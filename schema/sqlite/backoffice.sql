@@ -715,21 +715,31 @@ CREATE TABLE IF NOT EXISTS tabAssistenze_Testate (
 );
 CREATE INDEX IF NOT EXISTS ixAssistenzeTestate_Numero ON tabAssistenze_Testate (NumeroDocumento, Sezione);
 
--- The sync ledger: the back-office receipt written for each till's POS receipt.
+-- Sync ledger: every POS receipt this till transferred, written in the receipt's own
+-- transaction, so that no receipt is ever written twice.
 CREATE TABLE IF NOT EXISTS tabSincroScontrini (
   IdCassa int NOT NULL,
   IdScontrinoPos int NOT NULL,
-  IdDocumento int,
-  DataSincro datetime,
-  UNIQUE (IdCassa, IdScontrinoPos)
+  IdDocumento int NOT NULL,
+  DataSincro datetime NOT NULL,
+  PRIMARY KEY (IdCassa, IdScontrinoPos)
 );
 
--- POS receipts that failed to transfer: attempts and the last error.
+-- Sync ledger of the POS payments that belong to no receipt, by POS payment id.
+CREATE TABLE IF NOT EXISTS tabSincroPagamenti (
+  IdCassa int NOT NULL,
+  IdPagamentoPos int NOT NULL,
+  IdPagamento int NOT NULL,
+  DataSincro datetime NOT NULL,
+  PRIMARY KEY (IdCassa, IdPagamentoPos)
+);
+
+-- POS receipts that failed to transfer: attempts so far and the last error.
 CREATE TABLE IF NOT EXISTS tabSincroErrori (
   IdCassa int NOT NULL,
   IdScontrinoPos int NOT NULL,
-  Tentativi int,
+  Tentativi int NOT NULL,
   UltimoErrore nvarchar(4000) COLLATE NOCASE,
-  DataUltimoTentativo datetime,
-  UNIQUE (IdCassa, IdScontrinoPos)
+  DataUltimoTentativo datetime NOT NULL,
+  PRIMARY KEY (IdCassa, IdScontrinoPos)
 );

@@ -146,29 +146,6 @@ IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixBarcode_Articolo' AND 
   CREATE INDEX ixBarcode_Articolo ON dbo.tabBarcode (idArticolo, DataCreaz);
 GO
 
--- The sync ledger: the back-office receipt written for each till's POS receipt.
-IF OBJECT_ID(N'dbo.tabSincroScontrini', N'U') IS NULL
-CREATE TABLE dbo.tabSincroScontrini (
-  IdCassa int NOT NULL,
-  IdScontrinoPos int NOT NULL,
-  IdDocumento int,
-  DataSincro datetime,
-  CONSTRAINT uqSincroScontrini UNIQUE (IdCassa, IdScontrinoPos)
-);
-GO
-
--- POS receipts that failed to transfer: attempts and the last error.
-IF OBJECT_ID(N'dbo.tabSincroErrori', N'U') IS NULL
-CREATE TABLE dbo.tabSincroErrori (
-  IdCassa int NOT NULL,
-  IdScontrinoPos int NOT NULL,
-  Tentativi int,
-  UltimoErrore nvarchar(max),
-  DataUltimoTentativo datetime,
-  CONSTRAINT uqSincroErrori UNIQUE (IdCassa, IdScontrinoPos)
-);
-GO
-
 -- Stock per barcode and warehouse.
 IF OBJECT_ID(N'dbo.tabGiacenze', N'U') IS NULL
 CREATE TABLE dbo.tabGiacenze (
@@ -842,6 +819,41 @@ CREATE TABLE dbo.tabAssistenze_Testate (
 GO
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixAssistenzeTestate_Numero' AND object_id = OBJECT_ID(N'dbo.tabAssistenze_Testate'))
   CREATE INDEX ixAssistenzeTestate_Numero ON dbo.tabAssistenze_Testate (NumeroDocumento, Sezione);
+GO
+
+-- Sync ledger: every POS receipt this till transferred, written in the receipt's own
+-- transaction, so that no receipt is ever written twice.
+IF OBJECT_ID(N'dbo.tabSincroScontrini', N'U') IS NULL
+CREATE TABLE dbo.tabSincroScontrini (
+  IdCassa int NOT NULL,
+  IdScontrinoPos int NOT NULL,
+  IdDocumento int NOT NULL,
+  DataSincro datetime NOT NULL,
+  PRIMARY KEY (IdCassa, IdScontrinoPos)
+);
+GO
+
+-- Sync ledger of the POS payments that belong to no receipt, by POS payment id.
+IF OBJECT_ID(N'dbo.tabSincroPagamenti', N'U') IS NULL
+CREATE TABLE dbo.tabSincroPagamenti (
+  IdCassa int NOT NULL,
+  IdPagamentoPos int NOT NULL,
+  IdPagamento int NOT NULL,
+  DataSincro datetime NOT NULL,
+  PRIMARY KEY (IdCassa, IdPagamentoPos)
+);
+GO
+
+-- POS receipts that failed to transfer: attempts so far and the last error.
+IF OBJECT_ID(N'dbo.tabSincroErrori', N'U') IS NULL
+CREATE TABLE dbo.tabSincroErrori (
+  IdCassa int NOT NULL,
+  IdScontrinoPos int NOT NULL,
+  Tentativi int NOT NULL,
+  UltimoErrore nvarchar(4000) NULL,
+  DataUltimoTentativo datetime NOT NULL,
+  PRIMARY KEY (IdCassa, IdScontrinoPos)
+);
 GO
 
 -- GetNewID: the next free id of a table's key column. The counter row is read and

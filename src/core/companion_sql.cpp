@@ -8,6 +8,10 @@ void CompanionSql::Connect(const std::string& connection_string, int32_t mode) {
   Disconnect();
   connection_string_ = connection_string;
   mode_ = mode;
+  if (shared_) {
+    shared_connected_ = true;
+    return;
+  }
   connection_ = std::make_unique<db::Connection>();
   try {
     if (on_created_) on_created_(*connection_);
@@ -18,6 +22,7 @@ void CompanionSql::Connect(const std::string& connection_string, int32_t mode) {
 }
 
 void CompanionSql::Disconnect() {
+  shared_connected_ = false;
   if (connection_) retired_ += connection_->statement_count();
   if (connection_ && connection_->State() == 1) {
     try {
@@ -30,7 +35,7 @@ void CompanionSql::Disconnect() {
 
 db::Connection& CompanionSql::connection() {
   if (State() != 1) throw db::Error("The companion SQL object is not connected.");
-  return *connection_;
+  return shared_ ? *shared_ : *connection_;
 }
 
 }  // namespace velkaris

@@ -16,6 +16,7 @@
 #include "core/logs.h"
 #include "core/run_account.h"
 #include "core/settings.h"
+#include "core/unit_of_work.h"
 
 namespace velkaris {
 
@@ -32,6 +33,7 @@ struct Context {
   Logs logs;
   RunAccount account;         // what this run did, for --summary and --exit-status
   std::string computer_name;  // this machine's name, as the guard compares it
+  UnitOfWork uow;
 
   // Called for every connection the run creates, before it is opened (tests attach
   // fault injection and statement recording here).

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/value.h"
 #include "platform/clock.h"
@@ -47,15 +48,31 @@ class Logs {
   // Appends text (already holding its own line breaks) plus CR LF to today's sync log.
   void AppendSync(std::string_view text);
 
+  // Error-log entries written so far.
+  uint64_t error_entries() const { return error_entries_; }
+  // Keeps the entries written from now on (message and source, no time stamp) until
+  // EndCapture hands them over, so that a failed receipt can be recorded with its errors.
+  void BeginCapture() {
+    capturing_ = true;
+    captured_.clear();
+  }
+  std::vector<std::string> EndCapture() {
+    capturing_ = false;
+    return std::move(captured_);
+  }
+
  private:
   static void Append(const std::string& path, std::string_view text);
   void WriteEntry(std::string_view source, std::string_view message) noexcept;
 
   std::string dir_;
   platform::Clock& clock_;
-  int64_t error_count_ = 0;
+  int64_t error_count_ = 0;  // since ResetErrorCount, for the run's account
   std::string first_error_;
   FILE* fallback_ = stderr;
+  uint64_t error_entries_ = 0;
+  bool capturing_ = false;
+  std::vector<std::string> captured_;
 };
 
 }  // namespace velkaris

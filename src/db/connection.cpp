@@ -27,8 +27,11 @@ void Connection::Open(const std::string& connection_string) {
     }
     engine_ = std::make_unique<sqlite::SqliteEngine>(path);
     connection_string_ = connection_string;
+    sqlite_ = true;
   } else if (auto target = ToOdbc(connection_string, odbc_driver_)) {
-    engine_ = std::make_unique<odbc::OdbcEngine>(*target);
+    auto odbc = std::make_unique<odbc::OdbcEngine>(*target);
+    sqlite_ = odbc->is_sqlite();
+    engine_ = std::move(odbc);
     connection_string_ = target->connection_string;  // as the open connection reports it
   } else {
     throw Error("Unsupported connection string (no known Provider or Driver): " + connection_string);
@@ -38,8 +41,48 @@ void Connection::Open(const std::string& connection_string) {
 
 void Connection::Close() {
   if (!engine_) throw Error("Operation is not allowed when the object is closed.", 3704);
-  engine_->Close();
+  engine_->Close();  // an open transaction is rolled back by the backend
   engine_.reset();
+  in_transaction_ = false;
+}
+
+void Connection::BeginTransaction() {
+  if (in_transaction_) throw Error("A transaction is already open on this connection.");
+  Before("BEGIN TRANSACTION");
+  engine_->BeginTransaction();
+  in_transaction_ = true;
+}
+
+void Connection::CommitTransaction() {
+  if (!in_transaction_) throw Error("No transaction is open on this connection.");
+  Before("COMMIT TRANSACTION");
+  engine_->CommitTransaction();
+  in_transaction_ = false;
+}
+
+void Connection::RollbackTransaction() {
+  if (!in_transaction_) return;
+  in_transaction_ = false;
+  engine();
+  ++statements_;
+  engine_->RollbackTransaction();  // no hook: a rollback must not be made to fail
+}
+
+void Connection::Savepoint(const std::string& name) {
+  if (!in_transaction_) throw Error("A savepoint needs an open transaction.");
+  Before("SAVE TRANSACTION " + name);
+  engine_->Savepoint(name);
+}
+
+void Connection::RollbackToSavepoint(const std::string& name) {
+  engine();
+  ++statements_;
+  engine_->RollbackToSavepoint(name);  // no hook, as for a rollback
+}
+
+void Connection::ReleaseSavepoint(const std::string& name) {
+  Before("RELEASE SAVEPOINT " + name);
+  engine_->ReleaseSavepoint(name);
 }
 
 Engine& Connection::engine() {

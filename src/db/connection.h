@@ -45,6 +45,19 @@ class Connection {
   std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, CursorType cursor = kStatic,
                                            LockType lock = kReadOnly);
 
+  // Transactions (none is open unless asked for: every statement commits on its own).
+  // Begin takes the write lock at once; a savepoint rolls back alone inside the transaction.
+  void BeginTransaction();
+  void CommitTransaction();
+  void RollbackTransaction();
+  bool InTransaction() const { return in_transaction_; }
+  void Savepoint(const std::string& name);
+  void RollbackToSavepoint(const std::string& name);
+  void ReleaseSavepoint(const std::string& name);
+
+  // True when the open database is SQLite (embedded or through its ODBC driver).
+  bool IsSqlite() const { return sqlite_; }
+
   // Statements sent since the connection was created.
   uint64_t statement_count() const { return statements_; }
 
@@ -69,6 +82,8 @@ class Connection {
   std::map<std::string, std::vector<TableColumn>> table_columns_;  // lower-case table name
   StatementHook hook_;
   uint64_t statements_ = 0;
+  bool in_transaction_ = false;
+  bool sqlite_ = false;
 };
 
 }  // namespace db

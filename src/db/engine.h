@@ -41,6 +41,16 @@ class Engine {
                          const std::string& column, int32_t check_conflict) = 0;
   // Any other stored procedure is unknown to the embedded backend.
   virtual void Close() = 0;
+
+  // Transactions. Begin takes the write lock at once where the backend can, so that
+  // counters and stock read inside the transaction cannot change under it. Savepoints
+  // nest inside an open transaction.
+  virtual void BeginTransaction() = 0;
+  virtual void CommitTransaction() = 0;
+  virtual void RollbackTransaction() = 0;
+  virtual void Savepoint(const std::string& name) = 0;
+  virtual void RollbackToSavepoint(const std::string& name) = 0;
+  virtual void ReleaseSavepoint(const std::string& name) = 0;
 };
 
 }  // namespace db

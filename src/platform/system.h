@@ -10,6 +10,10 @@ std::string ComputerName();
 // The directory of the running executable.
 std::string ProgramDir();
 
+// The lock file that keeps one instance per machine, whatever the log folder:
+// $VELKARIS_LOCK_FILE when set, else /run/lock/velkaris.lock (/tmp when there is no /run/lock).
+std::string MachineLockPath();
+
 // Holds an exclusive lock file for the life of the object; a second holder on the same
 // file fails to acquire it.
 class InstanceLock {

@@ -2,6 +2,7 @@
 
 #include "data/new_ids.h"
 #include "data/sql_helpers.h"
+#include "data/sync_ledger.h"
 #include "db/recordset.h"
 #include "core/failure.h"
 
@@ -37,10 +38,23 @@ bool PCassa_SincroPagamentiScontrini(Context& ctx, int32_t id_testata_pos, int32
         "Select * from tabPagamentiScontrini where (FlagExport=0 or FlagExport is null) and idTestata=" +
             std::to_string(id_testata_pos),
         db::kStatic, db::kReadOnly);
+    // Payments of no receipt go through the ledger when receipts are units of work: one
+    // already written is not written again, and all are flagged after the commit.
+    const bool ledger = ctx.uow.per_receipt && id_testata_pos == -1;
     for (; !rs->Eof(); rs->MoveNext()) {
-      if (PuntoCassa_SalvaPagamento(ctx, back, id_testata_backoffice, ReadPayment(ctx, *rs), false) <= 0) {
+      int32_t pos_id = ledger ? db::CLng(TestNull(ctx, (*rs)["ID"], db::Value(-1))) : -1;
+      if (ledger && LedgerHasPayment(ctx, pos_id)) {
+        ctx.uow.payments_to_flag.push_back(pos_id);
+        continue;
+      }
+      int32_t id = PuntoCassa_SalvaPagamento(ctx, back, id_testata_backoffice, ReadPayment(ctx, *rs), false);
+      if (id <= 0) {
         CloseRS(rs);
         return;
+      }
+      if (ledger) {
+        LedgerAddPayment(ctx, pos_id, id);
+        ctx.uow.payments_to_flag.push_back(pos_id);
       }
     }
     rs->Close();

@@ -247,8 +247,11 @@ bool PCassa_SincroScontrino(Context& ctx, int32_t& kind, SyncCollection& receipt
   bool result = false;
   Guarded(ctx, kSource, [&] {
     if (!PCassa_SincroPagamentiScontrini(ctx, -1, -1, *ctx.connDbPuntoCassa, *ctx.connDbLocale)) return;
-    ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" + BooleanForSql(ctx, true, kSqlServer) +
-                                  " where idTestata=-1");
+    // As a unit of work they are flagged one by one once the back office has committed.
+    if (!ctx.uow.per_receipt) {
+      ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" +
+                                    BooleanForSql(ctx, true, kSqlServer) + " where idTestata=-1");
+    }
     Transfer transfer(ctx, kind);
     for (const auto& record : receipts) {
       if (!transfer.Record(*record)) return;

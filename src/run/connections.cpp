@@ -65,7 +65,10 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
     std::unique_ptr<CompanionSql>& companion = ctx.*(p.companion);
     conn = std::make_unique<db::Connection>();
     if (ctx.connection_created) ctx.connection_created(*conn);
-    companion = std::make_unique<CompanionSql>(ctx.connection_created);
+    // With receipts as units of work the back office's components write on the run's own
+    // connection, inside its transaction.
+    bool share = ctx.uow.per_receipt && p.connection == &Context::connDbLocale;
+    companion = share ? std::make_unique<CompanionSql>(conn.get()) : std::make_unique<CompanionSql>(ctx.connection_created);
 
     std::string cs = db::CStr(GetKeyValue(ctx, "Options", p.registry_value, db::Value("")));
     cs = util::ReplaceAll(cs, "Timeout=1;", "Timeout=10;");

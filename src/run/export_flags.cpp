@@ -10,7 +10,16 @@ bool ParseCollectionForUpdatingRow(Context& ctx, SyncCollection& receipts) {
   Guarded(ctx, "ParseCollectionForUpdatingRow", [&] {
     if (receipts.empty()) return;
     std::string flag = BooleanForSql(ctx, true, kSqlServer);
+    auto flag_payments = [&](const clsSincroTestataScontrino& header, const std::string& row_id) {
+      if (ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" + flag +
+                                        " where idTestata=" + std::to_string(header.IdTestataPOS)) == 0) {
+        ctx.logs.ScriviLogSincro(
+            "ERRORE durante il tentativo di aggiornamento del campo 'FlagExport' where POSPagamenti.idDettaglio=" +
+            row_id);
+      }
+    };
     for (const auto& header : receipts) {
+      std::string last_marked;
       for (const auto& row : header->Righe) {
         if (!(row->SincronizzatoMovMagBKF && row->SincronizzatoScontrinoBKF)) continue;
         std::string id = std::to_string(row->IdDettaglioPOS);
@@ -18,16 +27,34 @@ bool ParseCollectionForUpdatingRow(Context& ctx, SyncCollection& receipts) {
           ctx.logs.ScriviLogSincro(
               "ERRORE durante il tentativo di aggiornamento del campo 'FlagExport' where POSDettaglio.idDettaglio=" + id);
         }
-        if (ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" + flag +
-                                          " where idTestata=" + std::to_string(header->IdTestataPOS)) == 0) {
-          ctx.logs.ScriviLogSincro(
-              "ERRORE durante il tentativo di aggiornamento del campo 'FlagExport' where POSPagamenti.idDettaglio=" + id);
-        }
+        // The original flags the payments again after every row; once a receipt does the same.
+        if (!ctx.uow.per_receipt) flag_payments(*header, id);
+        last_marked = id;
       }
+      if (ctx.uow.per_receipt && !last_marked.empty()) flag_payments(*header, last_marked);
     }
     result = true;
   });
   return result;
+}
+
+void FlagTransferredReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf) {
+  std::string flag = BooleanForSql(ctx, true, kSqlServer);
+  std::string pos = std::to_string(id_testata_pos);
+  int64_t rows = ctx.connDbPuntoCassa->Execute("update tabDettaglio SET FlagExport=" + flag + " where idTestata=" + pos +
+                                               " and (FlagExport=0 or FlagExport is null)");
+  int64_t payments = ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" + flag +
+                                                   " where idTestata=" + pos + " and (FlagExport=0 or FlagExport is null)");
+  ctx.logs.ScriviLogSincro("Scontrino POS id:" + pos + " gia' trasferito nello scontrino backoffice id:" +
+                           std::to_string(id_testata_bkf) + ": segnate come esportate " + std::to_string(rows) +
+                           " righe e " + std::to_string(payments) + " pagamenti rimasti.");
+}
+
+void FlagTransferredPayments(Context& ctx, const std::vector<int32_t>& pos_payment_ids) {
+  std::string flag = BooleanForSql(ctx, true, kSqlServer);
+  for (int32_t id : pos_payment_ids) {
+    ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" + flag + " where ID=" + std::to_string(id));
+  }
 }
 
 }  // namespace velkaris

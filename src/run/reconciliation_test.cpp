@@ -49,7 +49,8 @@ class ReconciliationTest : public ::testing::Test {
     Insert(b, "tabGiacenze", {{"IdGiacenza", 2}, {"idMagazzino", 1}, {"Barcode", "B"}, {"Giacenza", 3.0}});
     Insert(b, "tabSincroErrori", {{"IdCassa", 1}, {"IdScontrinoPos", 3}, {"Tentativi", 2},
                                   {"UltimoErrore", "Violazione PK"}, {"DataUltimoTentativo", Day(5, 20)}});
-    Insert(b, "tabSincroErrori", {{"IdCassa", 2}, {"IdScontrinoPos", 1}, {"Tentativi", 1}, {"UltimoErrore", "x"}});
+    Insert(b, "tabSincroErrori", {{"IdCassa", 2}, {"IdScontrinoPos", 1}, {"Tentativi", 1}, {"UltimoErrore", "x"},
+                                  {"DataUltimoTentativo", Day(4, 20)}});
   }
   static Value Day(int day, int hour = 0) { return Value(db::Date::FromParts(2026, 12, day, hour, 0, 0)); }
   void PosRow(int id, int receipt, int causale, const char* barcode, double total, bool flagged) {

@@ -12,6 +12,8 @@
 #include "run/export_flags.h"
 #include "core/failure.h"
 #include "run/guard.h"
+#include "run/receipt_batch.h"
+#include "data/sync_ledger.h"
 #include "run/selection.h"
 #include "run/sync_report.h"
 
@@ -19,6 +21,8 @@ namespace velkaris {
 namespace {
 
 constexpr size_t kReconnectEvery = 50;
+constexpr int32_t kCommitEveryMsSqlite = 250;
+constexpr int32_t kCommitEveryMsServer = 100;
 
 db::Connection& Open(std::unique_ptr<db::Connection>& conn) {
   if (!conn) throw db::Error("Operation is not allowed when the object is closed.", 3704);
@@ -55,8 +59,31 @@ void FailureExitB(Context& ctx, bool first_pass, SyncCollection& single) {
   CloseAllConnections(ctx);
 }
 
-// One pass over the receipts of a kind. False when the process must end.
+// One pass with every receipt as a unit of work: a failing receipt is rolled back and
+// recorded, and the pass goes on. False when the process must end.
+bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const TransferOps& ops) {
+  const size_t count = receipts.Count();
+  const bool reconnect_log = kind == 2;
+  ReceiptBatch batch(ctx);
+  for (size_t i = 1; i <= count; ++i) {
+    if (i % kReconnectEvery == 0) {
+      batch.Commit();
+      if (!AvviaConnessioneBackoffice(ctx, reconnect_log)) return false;
+      if (!AvviaConnessionePcassa(ctx, reconnect_log)) return false;
+    }
+    SyncCollection single;
+    single.Add(receipts(i));
+    batch.Transfer(kind, single, ops);
+    if (ctx.progress) ctx.progress(kind, i, count);
+  }
+  batch.Commit();
+  return true;
+}
+
+// One pass over the receipts of a kind, every statement committing on its own; the first
+// failing receipt ends the run. False when the process must end.
 bool RunPass(Context& ctx, int32_t kind, SyncCollection& receipts, const TransferOps& ops) {
+  if (ctx.uow.per_receipt) return RunPassAsUnits(ctx, kind, receipts, ops);
   const size_t count = receipts.Count();
   const bool reconnect_log = kind == 2;
   for (size_t i = 1; i <= count; ++i) {
@@ -118,6 +145,24 @@ void Sleep2(Context& ctx, int32_t ms) {
 
 namespace {
 
+// How this run commits: "Velkarys.Transazioni"="0" keeps every statement on its own.
+void ReadUnitOfWork(Context& ctx) {
+  ctx.uow.per_receipt = db::CStr(GetKeyValue(ctx, "Options", "Velkarys.Transazioni", db::Value("1"))) != "0";
+  ctx.account.mode = ctx.uow.per_receipt ? "transactions" : "per-statement";
+}
+
+// Known once the back office is open: SQL Server commits sooner, so that the locks on
+// counters and stock rows are held briefly while other tills wait for them.
+bool PrepareUnitsOfWork(Context& ctx) {
+  if (!ctx.uow.per_receipt) return true;
+  return Guarded(ctx, "Main", [&] {
+    int32_t fallback = ctx.connDbLocale->IsSqlite() ? kCommitEveryMsSqlite : kCommitEveryMsServer;
+    db::Value ms = GetKeyValue(ctx, "Options", "Velkarys.CommitOgniMs", db::Value(fallback));
+    ctx.uow.commit_every_ms = db::IsNumeric(ms) ? std::max(0, db::CLng(ms)) : fallback;
+    EnsureSyncLedger(ctx);
+  });
+}
+
 // Fills the end of the account: its time and the errors the logs counted.
 void CloseAccount(Context& ctx) {
   RunAccount& a = ctx.account;
@@ -128,6 +173,7 @@ void CloseAccount(Context& ctx) {
 
 void Run(Context& ctx, const std::string& command_line, const TransferOps& ops) {
   RunAccount& a = ctx.account;
+  ReadUnitOfWork(ctx);
   Guarded(ctx, "Main", [&] {
     if (!CheckLogsWritable(ctx)) {
       a.not_started = "the logs cannot be written";
@@ -148,6 +194,10 @@ void Run(Context& ctx, const std::string& command_line, const TransferOps& ops) 
     // Settings that did not load would write receipts with till 0 and warehouse 0.
     if (!SubInitParams(ctx)) {
       a.not_started = "the settings could not be loaded";
+      return;
+    }
+    if (!PrepareUnitsOfWork(ctx)) {
+      a.not_started = "the sync ledger of the back office could not be prepared";
       return;
     }
     a.started = true;
@@ -182,7 +232,7 @@ void Main(Context& ctx, const std::string& command_line, const TransferOps& ops)
   ctx.account = RunAccount();
   ctx.logs.ResetErrorCount();
   ctx.account.start = ctx.clock.Now();
-  platform::InstanceLock lock(ctx.logs.dir() + "/velkaris.lock");
+  platform::InstanceLock lock(platform::MachineLockPath());
   switch (lock.Acquire()) {
     case platform::InstanceLock::kAcquired:
       Run(ctx, command_line, ops);
@@ -191,7 +241,7 @@ void Main(Context& ctx, const std::string& command_line, const TransferOps& ops)
       ctx.account.not_started = "another instance of velkaris is running on this machine";
       break;
     case platform::InstanceLock::kCannotCreate:
-      std::fprintf(stderr, "velkaris: cannot create the lock file %s (is the log directory writable?)\n",
+      std::fprintf(stderr, "velkaris: cannot create the lock file %s (set VELKARIS_LOCK_FILE to a writable path)\n",
                    lock.path().c_str());
       ctx.account.not_started = "the lock file " + lock.path() + " cannot be created";
       break;

@@ -296,7 +296,7 @@ TEST_F(RunDriverTest, TheFidelityDeleteOfExitBMayFailSilently) {
 
 TEST_F(RunDriverTest, ASecondInstanceEndsAtOnceAndWritesNothing) {
   Receipts(1, 1, 4);
-  platform::InstanceLock first(ctx.logs.dir() + "/velkaris.lock");
+  platform::InstanceLock first(platform::MachineLockPath());  // one per machine, whatever the log folder
   ASSERT_EQ(first.Acquire(), platform::InstanceLock::kAcquired);
   Main(ctx, "", fake.Ops());
   EXPECT_TRUE(fake.receipts.empty());
@@ -416,6 +416,34 @@ TEST_F(RunDriverTest, ALogThatCannotBeWrittenStopsTheRunAndIsNamed) {
   EXPECT_NE(text.find("The log file '" + ctx.logs.SyncLogPath(clock.now()) + "' cannot be written"), std::string::npos)
       << text;
   EXPECT_TRUE(fake.receipts.empty());
+}
+
+
+TEST_F(RunDriverTest, AsUnitsOfWorkTheAccountCountsFailedAndAlreadyPresentReceiptsAndThePassGoesOn) {
+  UseUnitsOfWork();
+  Receipts(1, 3, 4);
+  fake.fail_receipt_at = 2;
+  Main(ctx, "/no_wait", fake.Ops());
+  const RunAccount& a = ctx.account;
+  EXPECT_EQ(a.mode, "transactions");
+  EXPECT_EQ(a.selected, 3);
+  EXPECT_EQ(a.transferred, 2);
+  EXPECT_EQ(a.failed, 1);
+  EXPECT_EQ(a.already_present, 0);
+  EXPECT_FALSE(a.Complete());
+  // Receipt 1 loses its flags (a crash after the commit): the next run finds it in the ledger.
+  ctx.connDbPuntoCassa->Execute("update tabDettaglio set FlagExport = 0 where IdTestata = 1");
+  fake.fail_receipt_at = 0;
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_EQ(a.selected, 2);  // receipt 1 again and receipt 2, which failed
+  EXPECT_EQ(a.transferred, 1);
+  EXPECT_EQ(a.already_present, 1);
+  EXPECT_EQ(a.failed, 0);
+  EXPECT_TRUE(a.Complete());
+  EXPECT_EQ(Unexported(), 0);
+  SetRegistryText("Velkarys.Transazioni", "0");
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_EQ(a.mode, "per-statement");
 }
 
 }  // namespace

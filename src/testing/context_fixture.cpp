@@ -13,6 +13,15 @@ ContextTest::ContextTest()
   ctx.objSQL_ConnDbPuntoCassa->Connect(SqliteConnectionString(dbs.front_path), 2);
   ctx.objSQL_ConnDbLocale = std::make_unique<velkaris::CompanionSql>();
   ctx.objSQL_ConnDbLocale->Connect(SqliteConnectionString(dbs.back_path), 2);
+  // Procedures are tested in the original per-statement mode unless a test asks for units
+  // of work (UseUnitsOfWork).
+  ctx.uow.per_receipt = false;
+  SetRegistryText("Velkarys.Transazioni", "0");
+}
+
+void ContextTest::UseUnitsOfWork() {
+  ctx.uow.per_receipt = true;
+  SetRegistryText("Velkarys.Transazioni", "1");
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {

@@ -29,6 +29,9 @@ class ContextTest : public ::testing::Test {
   void SetRegistryNumber(const std::string& name, uint32_t number, const std::string& section = "Options");
   // Points the registry's connection strings at the test databases; the till is 1.
   void RegisterDatabases();
+  // Receipts as units of work with the sync ledger (the program's default; the fixture
+  // starts in the original per-statement mode).
+  void UseUnitsOfWork();
   // A row of the front office's tabImpostazioni.
   void SetSetting(const std::string& key, const std::string& value);
 

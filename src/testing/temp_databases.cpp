@@ -1,5 +1,7 @@
 #include "testing/temp_databases.h"
 
+#include <cstdlib>
+
 #include "db/sqlite/create_database.h"
 
 #include <stdlib.h>
@@ -48,6 +50,8 @@ TempDatabases::TempDatabases()
     : front_path(dir.File("front.db")), back_path(dir.File("back.db")) {
   CreateDatabase(front_path, "frontoffice");
   CreateDatabase(back_path, "backoffice");
+  // The instance lock is one per machine: each test (and the runs it starts) gets its own.
+  setenv("VELKARIS_LOCK_FILE", dir.File("velkaris.lock").c_str(), 1);
   front = OpenSqlite(front_path);
   back = OpenSqlite(back_path);
 }

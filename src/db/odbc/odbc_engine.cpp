@@ -314,6 +314,13 @@ std::vector<TableColumn> OdbcEngine::Columns(const std::string& table) {
 Value OdbcEngine::GetNewID(const std::string& schema, const std::string& table, const std::string& column,
                            int32_t check_conflict) {
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  if (sqlite_ && in_transaction_) {
+    // Inside the caller's transaction the write lock is already held.
+    std::vector<Value> key = {Value(util::ToLower(table)), Value(util::ToLower(column))};
+    Run(sqlite::NewIdStatement(table, column, check_conflict, false), key, true, nullptr);
+    ResultSet rs = Run(sqlite::kNewIdCounterQuery, key, true, nullptr);
+    return rs.rows.empty() ? Value() : rs.rows[0][0];
+  }
   if (sqlite_) {
     // SQLite's ODBC driver returns no RETURNING rows: advance and read the counter in one
     // transaction, which keeps concurrent callers apart.
@@ -352,6 +359,56 @@ Value OdbcEngine::GetNewID(const std::string& schema, const std::string& table, 
   SQLRETURN rc;
   while ((rc = SQLMoreResults(st.get())) != SQL_NO_DATA) Check(rc, SQL_HANDLE_STMT, st.get(), sql);
   return id_indicator == SQL_NULL_DATA ? Value() : Value(static_cast<int32_t>(id));
+}
+
+// SQLite through its driver takes our own BEGIN IMMEDIATE (the driver's own transactions
+// would start deferred); SQL Server runs with autocommit off and SAVE TRANSACTION.
+void OdbcEngine::BeginTransaction() {
+  if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  if (sqlite_) {
+    Run("BEGIN IMMEDIATE", {}, true, nullptr);
+  } else {
+    SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
+    Check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
+          SQL_HANDLE_DBC, dbc, "");
+  }
+  in_transaction_ = true;
+}
+
+void OdbcEngine::CommitTransaction() {
+  if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  if (sqlite_) {
+    Run("COMMIT", {}, true, nullptr);
+  } else {
+    SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
+    Check(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_HANDLE_DBC, dbc, "COMMIT");
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+  }
+  in_transaction_ = false;
+}
+
+void OdbcEngine::RollbackTransaction() {
+  if (!dbc_) return;
+  in_transaction_ = false;
+  if (sqlite_) {
+    Run("ROLLBACK", {}, true, nullptr);
+  } else {
+    SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
+    Check(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK), SQL_HANDLE_DBC, dbc, "ROLLBACK");
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+  }
+}
+
+void OdbcEngine::Savepoint(const std::string& name) {
+  Run(sqlite_ ? "SAVEPOINT " + name : "SAVE TRANSACTION " + name, {}, true, nullptr);
+}
+
+void OdbcEngine::RollbackToSavepoint(const std::string& name) {
+  Run(sqlite_ ? "ROLLBACK TO " + name : "ROLLBACK TRANSACTION " + name, {}, true, nullptr);
+}
+
+void OdbcEngine::ReleaseSavepoint(const std::string& name) {
+  if (sqlite_) Run("RELEASE " + name, {}, true, nullptr);  // SQL Server has no release
 }
 
 }  // namespace db::odbc

@@ -23,6 +23,13 @@ class OdbcEngine : public Engine {
                  int32_t check_conflict) override;
   void Close() override;
 
+  void BeginTransaction() override;
+  void CommitTransaction() override;
+  void RollbackTransaction() override;
+  void Savepoint(const std::string& name) override;
+  void RollbackToSavepoint(const std::string& name) override;
+  void ReleaseSavepoint(const std::string& name) override;
+
   bool is_sqlite() const { return sqlite_; }
 
  private:
@@ -32,6 +39,7 @@ class OdbcEngine : public Engine {
   void* env_ = nullptr;
   void* dbc_ = nullptr;
   bool sqlite_ = false;
+  bool in_transaction_ = false;
 };
 
 }  // namespace db::odbc

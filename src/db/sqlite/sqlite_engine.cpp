@@ -129,6 +129,16 @@ void SqliteEngine::Fail(const std::string& sql) {
   throw Error(std::string(sqlite3_errmsg(db_)) + " [SQL: " + sql + "]");
 }
 
+void SqliteEngine::Run(const std::string& sql) {
+  if (!db_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  char* message = nullptr;
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string why = message ? message : sqlite3_errmsg(db_);
+    sqlite3_free(message);
+    throw Error(why + " [SQL: " + sql + "]");
+  }
+}
+
 sqlite3_stmt* SqliteEngine::Prepare(const std::string& sql) {
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK) {

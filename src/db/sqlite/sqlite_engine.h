@@ -25,11 +25,20 @@ class SqliteEngine : public Engine {
                  int32_t check_conflict) override;
   void Close() override;
 
+  void BeginTransaction() override { Run("BEGIN IMMEDIATE"); }
+  void CommitTransaction() override { Run("COMMIT"); }
+  void RollbackTransaction() override { Run("ROLLBACK"); }
+  void Savepoint(const std::string& name) override { Run("SAVEPOINT " + name); }
+  void RollbackToSavepoint(const std::string& name) override { Run("ROLLBACK TO " + name); }
+  void ReleaseSavepoint(const std::string& name) override { Run("RELEASE " + name); }
+
  private:
   sqlite3_stmt* Prepare(const std::string& sql);
   sqlite3_stmt* Cached(const std::string& sql);
   void Bind(sqlite3_stmt* st, const std::vector<Value>& params, const std::string& sql);
   [[noreturn]] void Fail(const std::string& sql);
+  // Runs a statement of our own (no dialect, no parameters).
+  void Run(const std::string& sql);
 
   sqlite3* db_ = nullptr;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;  // parameterised statements

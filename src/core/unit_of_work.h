@@ -1,0 +1,21 @@
+// How a run commits what it writes. By default every receipt is one unit of work: all it
+// writes into the back office commits together with its row in the sync ledger, and its
+// front-office flags follow the commit. The original way, every statement committing on
+// its own with compensating deletes, stays behind "Velkarys.Transazioni"="0".
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace velkaris {
+
+struct UnitOfWork {
+  bool per_receipt = true;
+  // A batch of receipts commits once this much time has passed since it began.
+  int32_t commit_every_ms = 250;
+  // POS payments without a receipt written in the open transaction, by POS payment id:
+  // flagged in the front office once the back office has committed them.
+  std::vector<int32_t> payments_to_flag;
+};
+
+}  // namespace velkaris

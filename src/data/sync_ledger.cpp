@@ -1,0 +1,121 @@
+#include "data/sync_ledger.h"
+
+#include <vector>
+
+#include "db/error.h"
+#include "db/recordset.h"
+
+namespace velkaris {
+namespace {
+
+constexpr size_t kMaxErrorText = 4000;
+
+struct LedgerTable {
+  const char* name;
+  const char* create;
+};
+
+const LedgerTable kTables[] = {
+    {kLedgerReceipts,
+     "CREATE TABLE tabSincroScontrini (IdCassa int NOT NULL, IdScontrinoPos int NOT NULL, IdDocumento int NOT NULL, "
+     "DataSincro datetime NOT NULL, CONSTRAINT PK_tabSincroScontrini PRIMARY KEY (IdCassa, IdScontrinoPos))"},
+    {kLedgerPayments,
+     "CREATE TABLE tabSincroPagamenti (IdCassa int NOT NULL, IdPagamentoPos int NOT NULL, IdPagamento int NOT NULL, "
+     "DataSincro datetime NOT NULL, CONSTRAINT PK_tabSincroPagamenti PRIMARY KEY (IdCassa, IdPagamentoPos))"},
+    {kLedgerFailures,
+     "CREATE TABLE tabSincroErrori (IdCassa int NOT NULL, IdScontrinoPos int NOT NULL, Tentativi int NOT NULL, "
+     "UltimoErrore nvarchar(4000) NULL, DataUltimoTentativo datetime NOT NULL, "
+     "CONSTRAINT PK_tabSincroErrori PRIMARY KEY (IdCassa, IdScontrinoPos))"},
+};
+
+db::Connection& Back(Context& ctx) {
+  if (!ctx.connDbLocale) throw db::Error("Operation is not allowed when the object is closed.", 3704);
+  return *ctx.connDbLocale;
+}
+
+bool TableExists(db::Connection& back, const char* table) {
+  try {
+    back.TableColumns(table);
+    return true;
+  } catch (const db::Error&) {
+    return false;
+  }
+}
+
+std::string Key(Context& ctx, const char* column, int32_t id) {
+  return " where IdCassa=" + std::to_string(ctx.settings.IdCassa) + " and " + column + "=" + std::to_string(id);
+}
+
+}  // namespace
+
+void EnsureSyncLedger(Context& ctx) {
+  db::Connection& back = Back(ctx);
+  for (const LedgerTable& t : kTables) {
+    if (TableExists(back, t.name)) continue;
+    try {
+      back.Execute(t.create);
+    } catch (const db::Error& e) {
+      throw db::Error(std::string("The sync ledger table ") + t.name +
+                      " is missing from the back-office database and cannot be created (" + e.what() +
+                      "). Give the program's database login the permission to create tables (CREATE TABLE, and "
+                      "ALTER on schema dbo) for one run, or create the table with schema/sqlserver/backoffice.sql.");
+    }
+  }
+}
+
+int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos) {
+  auto rs = Back(ctx).OpenRecordset(std::string("select IdDocumento from ") + kLedgerReceipts +
+                                    Key(ctx, "IdScontrinoPos", id_testata_pos));
+  return rs->Eof() ? -1 : db::CLng(rs->Field("IdDocumento"));
+}
+
+void LedgerAddReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf) {
+  Back(ctx).ExecuteWithParams(
+      std::string("insert into ") + kLedgerReceipts +
+          " (IdCassa, IdScontrinoPos, IdDocumento, DataSincro) values (?, ?, ?, ?)",
+      {db::Value(ctx.settings.IdCassa), db::Value(id_testata_pos), db::Value(id_testata_bkf), db::Value(ctx.clock.Now())});
+}
+
+bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos) {
+  auto rs = Back(ctx).OpenRecordset(std::string("select IdPagamento from ") + kLedgerPayments +
+                                    Key(ctx, "IdPagamentoPos", id_pagamento_pos));
+  return !rs->Eof();
+}
+
+void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf) {
+  Back(ctx).ExecuteWithParams(
+      std::string("insert into ") + kLedgerPayments +
+          " (IdCassa, IdPagamentoPos, IdPagamento, DataSincro) values (?, ?, ?, ?)",
+      {db::Value(ctx.settings.IdCassa), db::Value(id_pagamento_pos), db::Value(id_pagamento_bkf),
+       db::Value(ctx.clock.Now())});
+}
+
+void LedgerRecordFailure(Context& ctx, int32_t id_testata_pos, const std::string& error) {
+  db::Connection& back = Back(ctx);
+  db::Value text(error.size() > kMaxErrorText ? error.substr(0, kMaxErrorText) : error);
+  std::vector<db::Value> params = {text, db::Value(ctx.clock.Now()), db::Value(ctx.settings.IdCassa),
+                                   db::Value(id_testata_pos)};
+  int64_t updated = back.ExecuteWithParams(
+      std::string("update ") + kLedgerFailures +
+          " set Tentativi=Tentativi+1, UltimoErrore=?, DataUltimoTentativo=? where IdCassa=? and IdScontrinoPos=?",
+      params);
+  if (updated > 0) return;
+  back.ExecuteWithParams(std::string("insert into ") + kLedgerFailures +
+                             " (UltimoErrore, DataUltimoTentativo, IdCassa, IdScontrinoPos, Tentativi) "
+                             "values (?, ?, ?, ?, 1)",
+                         params);
+}
+
+void LedgerClearFailure(Context& ctx, int32_t id_testata_pos) {
+  Back(ctx).Execute(std::string("delete from ") + kLedgerFailures + Key(ctx, "IdScontrinoPos", id_testata_pos));
+}
+
+std::set<int32_t> LedgerFailedReceipts(Context& ctx) {
+  std::set<int32_t> ids;
+  auto rs = Back(ctx).OpenRecordset(std::string("select IdScontrinoPos from ") + kLedgerFailures +
+                                    " where IdCassa=" + std::to_string(ctx.settings.IdCassa));
+  for (; !rs->Eof(); rs->MoveNext()) ids.insert(db::CLng(rs->Field("IdScontrinoPos")));
+  return ids;
+}
+
+}  // namespace velkaris

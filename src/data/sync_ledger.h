@@ -1,0 +1,36 @@
+// The sync ledger in the back office: one row per POS receipt this till has transferred
+// (written in the same transaction as the receipt), one per POS payment without receipt,
+// and one per receipt that failed, with its attempts and last error. The ledger is the
+// truth about what was transferred; the front office's FlagExport is a cache of it.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "core/context.h"
+
+namespace velkaris {
+
+inline constexpr const char* kLedgerReceipts = "tabSincroScontrini";
+inline constexpr const char* kLedgerPayments = "tabSincroPagamenti";
+inline constexpr const char* kLedgerFailures = "tabSincroErrori";
+
+// Creates the ledger tables that are missing. Throws db::Error naming the table and the
+// permission the login lacks when one cannot be created.
+void EnsureSyncLedger(Context& ctx);
+
+// The back-office receipt recorded for a POS receipt of this till; -1 when there is none.
+int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos);
+void LedgerAddReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf);
+
+// POS payments that belong to no receipt, by their POS id.
+bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos);
+void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf);
+
+// Failed receipts: one more attempt with its last error; cleared once the receipt is in.
+void LedgerRecordFailure(Context& ctx, int32_t id_testata_pos, const std::string& error);
+void LedgerClearFailure(Context& ctx, int32_t id_testata_pos);
+std::set<int32_t> LedgerFailedReceipts(Context& ctx);
+
+}  // namespace velkaris

@@ -1,0 +1,157 @@
+#include "run/receipt_batch.h"
+
+#include <string>
+
+#include "core/failure.h"
+#include "data/sync_ledger.h"
+#include "db/error.h"
+#include "run/export_flags.h"
+#include "run/sync_report.h"
+
+namespace velkaris {
+namespace {
+
+constexpr const char* kSavepoint = "velkaris_receipt";
+constexpr const char* kSource = "TovoVelkaris_Scontrino";
+// Lines the error log receives for every row of a clean receipt: not errors.
+constexpr std::string_view kNotAnError = "Acconto rilevato num:";
+
+db::Connection& Back(Context& ctx) {
+  if (!ctx.connDbLocale) throw db::Error("Operation is not allowed when the object is closed.", 3704);
+  return *ctx.connDbLocale;
+}
+
+std::string ErrorText(const std::vector<std::string>& errors) {
+  std::string text;
+  for (const std::string& e : errors) {
+    if (e.rfind(kNotAnError, 0) == 0) continue;
+    if (!text.empty()) text += " | ";
+    text += e;
+  }
+  return text.empty() ? "The transfer failed without an error message of its own." : text;
+}
+
+}  // namespace
+
+ReceiptBatch::ReceiptBatch(Context& ctx) : ctx_(ctx) { failed_before_ = LedgerFailedReceipts(ctx); }
+
+ReceiptBatch::~ReceiptBatch() {
+  try {
+    if (ctx_.connDbLocale && ctx_.connDbLocale->State() == 1) ctx_.connDbLocale->RollbackTransaction();
+  } catch (...) {
+  }
+  ctx_.uow.payments_to_flag.clear();
+}
+
+void ReceiptBatch::Begin() {
+  if (Back(ctx_).InTransaction()) return;
+  Back(ctx_).BeginTransaction();
+  began_tick_ = ctx_.clock.TickCount();
+  written_at_begin_ = ctx_.account.written;
+}
+
+void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const TransferOps& ops) {
+  Begin();
+  clsSincroTestataScontrino& record = *single(1);
+  int32_t present = LedgerReceipt(ctx_, record.IdTestataPOS);
+  if (present > 0) {
+    present_.emplace_back(record.IdTestataPOS, present);
+  } else {
+    size_t payments_mark = ctx_.uow.payments_to_flag.size();
+    const RunAccount::Written written_before = ctx_.account.written;
+    Back(ctx_).Savepoint(kSavepoint);
+    ctx_.logs.BeginCapture();
+    bool ok = Attempt(kind, single, ops);
+    std::vector<std::string> errors = ctx_.logs.EndCapture();
+    if (ok) {
+      Back(ctx_).ReleaseSavepoint(kSavepoint);
+      done_.push_back(single);
+    } else {
+      ctx_.uow.payments_to_flag.resize(payments_mark);
+      ctx_.account.written = written_before;  // its writes are rolled back
+      ++ctx_.account.failed;
+      try {
+        Back(ctx_).RollbackToSavepoint(kSavepoint);
+        Back(ctx_).ReleaseSavepoint(kSavepoint);
+      } catch (const db::Error& e) {
+        ctx_.logs.ScriviLogErrore(kSource, e.what());
+        AbandonAfterBrokenRollback();
+        Begin();
+      }
+      Failed(record.IdTestataPOS, errors);
+    }
+  }
+  if (static_cast<int64_t>(ctx_.clock.TickCount()) - began_tick_ >= ctx_.uow.commit_every_ms) Commit();
+}
+
+// The receipt transfer, both warehouse calls and the ledger row; False at the first failure.
+bool ReceiptBatch::Attempt(int32_t kind, SyncCollection& single, const TransferOps& ops) {
+  if (!ops.sincro_scontrino(ctx_, kind, single)) return false;
+  for (int32_t causale : {1, 2}) {
+    if (!ops.aggiorna_magazzino(ctx_, kind, single, causale)) return false;
+  }
+  const clsSincroTestataScontrino& record = *single(1);
+  return Guarded(ctx_, kSource, [&] {
+    LedgerAddReceipt(ctx_, record.IdTestataPOS, record.IdTestataScontrinoBKF);
+    if (failed_before_.count(record.IdTestataPOS)) LedgerClearFailure(ctx_, record.IdTestataPOS);
+  });
+}
+
+void ReceiptBatch::Failed(int32_t id_testata_pos, const std::vector<std::string>& errors) {
+  Guarded(ctx_, kSource, [&] {
+    LedgerRecordFailure(ctx_, id_testata_pos, ErrorText(errors));
+    failed_before_.insert(id_testata_pos);
+  });
+}
+
+// A backend that cannot roll back to the savepoint (SQL Server dooms a transaction on some
+// errors) loses the whole batch: nothing of it was flagged, so the next run transfers it.
+void ReceiptBatch::AbandonAfterBrokenRollback() {
+  try {
+    Back(ctx_).RollbackTransaction();
+  } catch (const db::Error& e) {
+    ctx_.logs.ScriviLogErrore(kSource, e.what());
+  }
+  done_.clear();
+  present_.clear();
+  ctx_.uow.payments_to_flag.clear();
+  ctx_.account.written = written_at_begin_;
+}
+
+void ReceiptBatch::Commit() {
+  db::Connection& back = Back(ctx_);
+  if (!back.InTransaction()) return;
+  try {
+    back.CommitTransaction();
+  } catch (...) {
+    ctx_.account.written = written_at_begin_;  // nothing of the batch is in the back office
+    throw;
+  }
+  ctx_.account.transferred += static_cast<int64_t>(done_.size());
+  ctx_.account.already_present += static_cast<int64_t>(present_.size());
+  std::vector<SyncCollection> done = std::move(done_);
+  std::vector<std::pair<int32_t, int32_t>> present = std::move(present_);
+  std::vector<int32_t> payments = std::move(ctx_.uow.payments_to_flag);
+  done_.clear();
+  present_.clear();
+  ctx_.uow.payments_to_flag.clear();
+
+  // The flags are a cache of the ledger: a crash from here on loses none of the receipts,
+  // the next run finds them in the ledger and only sets their flags.
+  db::Connection& front = *ctx_.connDbPuntoCassa;
+  front.BeginTransaction();
+  try {
+    FlagTransferredPayments(ctx_, payments);
+    for (SyncCollection& single : done) {
+      ParseCollectionForLoggin(ctx_, single);
+      ParseCollectionForUpdatingRow(ctx_, single);
+    }
+    for (const auto& [pos, bkf] : present) FlagTransferredReceipt(ctx_, pos, bkf);
+    front.CommitTransaction();
+  } catch (...) {
+    front.RollbackTransaction();
+    throw;
+  }
+}
+
+}  // namespace velkaris
