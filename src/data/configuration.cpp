@@ -123,7 +123,10 @@ int32_t TillNumber(Context& ctx) {
 
 bool SubInitParams(Context& ctx) {
   Settings& s = ctx.settings;
-  return Guarded(ctx, "SubInitParams", [&] {
+  // A setting or VAT rate that could not be read is logged by its reader, which goes on
+  // with the default; the settings then did not load all the same.
+  const int64_t errors_before = ctx.logs.error_count();
+  bool ok = Guarded(ctx, "SubInitParams", [&] {
     s.CodiceIvaPredefinito = getDbValue(ctx, "CodiceIvaPredefinito", "21");
     bool found = false;
     double rate = funGetAliquotaIvaByCodice(ctx, s.CodiceIvaPredefinito, ctx.connDbLocale.get(), found);
@@ -167,6 +170,12 @@ bool SubInitParams(Context& ctx) {
     }
     CloseRS(rs);
   });
+  if (ok && ctx.logs.error_count() > errors_before) {
+    ctx.logs.ScriviLogErrore("SubInitParams", "The shop settings could not all be read (see the entries above): "
+                                              "nothing is transferred until they can.");
+    return false;
+  }
+  return ok;
 }
 
 }  // namespace velkaris

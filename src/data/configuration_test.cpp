@@ -160,6 +160,7 @@ TEST_F(ConfigurationTest, ValuesThatCannotServeAreNamedWithWhatToDo) {
        {"The shop setting \"CifreDecimali\"", "\"due\"", "correct its valore"}},
   };
   for (const Case& c : cases) {
+    ctx.settings = Settings();
     SetRegistryNumber("IdCassa", 3);
     c.set();
     size_t before = ErrorsFrom("SubInitParams").size();
@@ -171,6 +172,17 @@ TEST_F(ConfigurationTest, ValuesThatCannotServeAreNamedWithWhatToDo) {
     ctx.connDbPuntoCassa->Execute("delete from tabImpostazioni");
     ctx.registry = platform::Registry();
   }
+}
+
+
+TEST_F(ConfigurationTest, SettingsThatCannotBeReadFailTheLoadThoughEachReaderGoesOnWithItsDefault) {
+  SetRegistryNumber("IdCassa", 3);
+  ctx.connDbPuntoCassa->Execute("drop table tabImpostazioni");
+  EXPECT_FALSE(SubInitParams(ctx));
+  EXPECT_FALSE(ErrorsFrom("getDbValue").empty());
+  ASSERT_EQ(ErrorsFrom("SubInitParams").size(), 1u);
+  EXPECT_NE(ErrorsFrom("SubInitParams")[0].find("could not all be read"), std::string::npos);
+  EXPECT_EQ(ctx.settings.CifreDecimali, 2);  // the defaults were still taken, as the original does
 }
 
 }  // namespace
