@@ -890,6 +890,7 @@ BEGIN
   END
 
   SET @newID = ISNULL(@last, 0) + 1;
+  IF @newID < 1 SET @newID = 1;  -- never an id below 1, whatever the counter holds
   IF @newID <= @max SET @newID = @max + 1;
 
   IF @last IS NULL

@@ -2,6 +2,7 @@
 
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
+#include "lookups/article_lookups.h"
 #include "lookups/row_lookups.h"
 
 namespace velkaris {
@@ -17,14 +18,32 @@ double Number(Context& ctx, const db::Recordset& rs, const char* field) {
 }  // namespace
 
 bool ArticleComponent::LoadByBarcode(const std::string& barcode, CompanionSql& sql) {
-  auto rs = sql.connection().OpenRecordset(
-      "Select idArticolo from tabBarcode where Barcode='" + Apice(ctx_, barcode) + "'", db::kStatic, db::kReadOnly);
-  if (rs->Eof() || (*rs)["idArticolo"].IsNull()) return false;
-  int32_t id = db::CLng((*rs)["idArticolo"]);
-  rs->Close();
-  ReadArticle(sql, id);
+  loaded_ = false;
+  try {
+    int32_t id = FindArticle(sql, barcode);
+    if (id == -1) return false;
+    ReadArticle(sql, id);
+  } catch (const std::exception&) {
+    // A database that cannot be read reports "not loaded": the caller's recovery restores it.
+    loaded_ = false;
+  }
   if (loaded_) barcode_ = barcode;
   return loaded_;
+}
+
+int32_t ArticleComponent::FindArticle(CompanionSql& sql, const std::string& code) {
+  auto first_id = [&](const std::string& query) {
+    auto rs = sql.connection().OpenRecordset(query, db::kStatic, db::kReadOnly);
+    int32_t id = rs->Eof() || (*rs)["idArticolo"].IsNull() ? -1 : db::CLng((*rs)["idArticolo"]);
+    rs->Close();
+    return id;
+  };
+  std::string quoted = Apice(ctx_, code);
+  if (ctx_.settings.GestioneAnagraficheConBarcode == 1) {
+    int32_t id = first_id("Select idArticolo from tabBarcode where Barcode='" + quoted + "'");
+    if (id != -1) return id;
+  }
+  return first_id("Select idArticolo from tabArticoli where CodiceArticolo='" + quoted + "'");
 }
 
 bool ArticleComponent::LoadById(CompanionSql& sql, int32_t id_articolo, const std::string& barcode_hint) {
@@ -71,7 +90,7 @@ void ArticleComponent::ReadArticle(CompanionSql& sql, int32_t id_articolo) {
   prezzo_vendita_ = Number(ctx_, r, "PrezzoVendita");
   aliquota_iva_ = db::CDbl(TestNull(ctx_, r["aliquotaIva"], db::Value(ctx_.settings.AliquotaIvaPredefinita)));
   codice_iva_ = db::CStr(TestNull(ctx_, r["CodiceIva"], db::Value(ctx_.settings.CodiceIvaPredefinito)));
-  tipo_um_ven_ = db::CLng(TestNull(ctx_, r["TipoUmVen"], db::Value(2)));
+  um_vendita_ = UnitaDiVendita(ctx_, r["UM"], r["UM2"], r["TipoUmVen"]);
   peso_ = Number(ctx_, r, "Peso");
   volume_ = Number(ctx_, r, "Volume");
 }
@@ -82,10 +101,8 @@ RigaVendita ArticleComponent::CalcolaRiga(const std::string& descrizione, double
   RigaVendita r;
   r.Descrizione = descrizione.empty() ? descrizione_ : descrizione;
   r.Quantita = quantita;
-  if (loaded_) {
-    r.UM = tipo_um_ven_ == 1 ? um1_ : um2_;
-    if (r.UM.empty()) r.UM = um1_.empty() ? ctx_.settings.UnitaMisuraPredefinita : um1_;
-  }
+  // The unit of the receipt row (funGetUMVend), so that both rows count the same quantity.
+  r.UM = loaded_ ? um_vendita_ : ctx_.settings.UnitaMisuraPredefinita;
   r.PrezzoVendita = prezzo;
   r.PrezzoVenditaNettoIva = imponibile;
   r.AliquotaIva = aliquota;

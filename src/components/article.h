@@ -43,7 +43,8 @@ class ArticleComponent {
  public:
   explicit ArticleComponent(Context& ctx) : ctx_(ctx) {}
 
-  // Loads the article of a barcode; false when the barcode or its article is unknown.
+  // Loads the article of a barcode or article code, searched in the order of
+  // GetIdArticoloCorretto; false when it is unknown or the database cannot be read.
   bool LoadByBarcode(const std::string& barcode, CompanionSql& sql);
   // Loads an article by id; `barcode_hint` is kept as the article's barcode when it is one
   // of the article's own, otherwise its newest visible barcode is taken.
@@ -93,6 +94,8 @@ class ArticleComponent {
 
  private:
   void ReadArticle(CompanionSql& sql, int32_t id_articolo);
+  // -1 when neither a barcode nor an article code; errors reach the caller.
+  int32_t FindArticle(CompanionSql& sql, const std::string& code);
 
   Context& ctx_;
   bool loaded_ = false;
@@ -109,7 +112,7 @@ class ArticleComponent {
   double prezzo_vendita_ = 0, aliquota_iva_ = 0;
   std::string codice_iva_;
   double peso_ = 0, volume_ = 0;
-  int32_t tipo_um_ven_ = 1;
+  std::string um_vendita_;  // the unit the article is sold in
 };
 
 }  // namespace velkaris

@@ -4,7 +4,6 @@
 #include "data/sql_helpers.h"
 #include "db/error.h"
 #include "db/recordset.h"
-#include "core/failure.h"
 
 namespace velkaris {
 
@@ -29,10 +28,14 @@ int32_t FidelityCard::Scrivi(const MovimentoFidelity& m) {
   if (!connection_) throw db::Error("The fidelity card was not opened.");
   int32_t id = funGetNuovoIdGENERICO(*ctx_, "tabFidelity_Transazioni", "idTransazione", *connection_);
   if (id <= 0) return id;
-  // A movement that cannot be stored is reported by its id, so that the caller removes the
-  // receipt it belongs to.
-  bool stored = Guarded(*ctx_, "FidelityCard_Scrivi", [&] { Store(id, m); });
-  return stored ? id : -1;
+  // A movement that cannot be stored is reported by its id alone: the caller logs the failure
+  // and removes the receipt it belongs to.
+  try {
+    Store(id, m);
+  } catch (const std::exception&) {
+    return -1;
+  }
+  return id;
 }
 
 void FidelityCard::Store(int32_t id, const MovimentoFidelity& m) {

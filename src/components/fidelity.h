@@ -46,7 +46,7 @@ class FidelityCard {
  public:
   void Open(Context& ctx, db::Connection& connection, int32_t id_fidelity_card, bool flag);
   // Writes the movement; returns the new transaction id, <= 0 when nothing was written (the
-  // reason is in the error log).
+  // caller logs the failure).
   int32_t Scrivi(const MovimentoFidelity& m);
 
  private:

@@ -21,12 +21,12 @@ NodiDistinta Explode(Context& ctx, db::Connection& connection, int32_t id_artico
   for (; !rs->Eof(); rs->MoveNext()) {
     auto node = std::make_shared<NodoDistinta>();
     node->idArticolo = db::CLng(TestNull(ctx, (*rs)["idArticoloFiglio"], db::Value(-1)));
+    // A component that contains the kit it belongs to is a loop in the data: left out.
+    if (path.count(node->idArticolo)) continue;
     node->Quantita = quantity * db::CDbl(TestNull(ctx, (*rs)["Quantita"], db::Value(0)));
     node->DataInizioValidita = (*rs)["DataInizioValidita"];
     node->DataFineValidita = (*rs)["DataFineValidita"];
-    if (path.count(node->idArticolo) == 0) {
-      node->Figli = Explode(ctx, connection, node->idArticolo, node->Quantita, path);
-    }
+    node->Figli = Explode(ctx, connection, node->idArticolo, node->Quantita, path);
     nodes.push_back(node);
   }
   path.erase(id_articolo);

@@ -32,7 +32,7 @@ struct NodoDistinta {
 using NodiDistinta = std::vector<std::shared_ptr<NodoDistinta>>;
 
 // The nodes of `quantity` units of a kit. A component that is a kit itself gets its own
-// nodes as children; an article met again below itself is not followed (a loop in the data).
+// nodes as children; an article met again below itself is left out (a loop in the data).
 NodiDistinta EsplodiDistinta(Context& ctx, db::Connection& connection, const ArticoloDistinta& kit, double quantity);
 
 }  // namespace velkaris

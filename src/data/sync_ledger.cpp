@@ -76,6 +76,12 @@ void LedgerAddReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_b
       {db::Value(ctx.settings.IdCassa), db::Value(id_testata_pos), db::Value(id_testata_bkf), db::Value(ctx.clock.Now())});
 }
 
+bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf) {
+  auto rs = Back(ctx).OpenRecordset("select idTestata from tabTestateScontrini where idTestata=" +
+                                    std::to_string(id_testata_bkf));
+  return !rs->Eof();
+}
+
 bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos) {
   auto rs = Back(ctx).OpenRecordset(std::string("select IdPagamento from ") + kLedgerPayments +
                                     Key(ctx, "IdPagamentoPos", id_pagamento_pos));

@@ -24,6 +24,9 @@ void EnsureSyncLedger(Context& ctx);
 int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos);
 void LedgerAddReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf);
 
+// Whether the back office holds the receipt header `id_testata_bkf`.
+bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf);
+
 // POS payments that belong to no receipt, by their POS id.
 bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos);
 void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf);

@@ -44,11 +44,13 @@ void Connection::Close() {
   engine_->Close();  // an open transaction is rolled back by the backend
   engine_.reset();
   in_transaction_ = false;
+  cache_.Clear();
 }
 
 void Connection::BeginTransaction() {
   if (in_transaction_) throw Error("A transaction is already open on this connection.");
   Before("BEGIN TRANSACTION");
+  cache_.Clear();  // a new snapshot: what others wrote since is visible again
   engine_->BeginTransaction();
   in_transaction_ = true;
 }
@@ -65,6 +67,7 @@ void Connection::RollbackTransaction() {
   in_transaction_ = false;
   engine();
   ++statements_;
+  cache_.Clear();
   engine_->RollbackTransaction();  // no hook: a rollback must not be made to fail
 }
 
@@ -77,6 +80,7 @@ void Connection::Savepoint(const std::string& name) {
 void Connection::RollbackToSavepoint(const std::string& name) {
   engine();
   ++statements_;
+  cache_.Clear();
   engine_->RollbackToSavepoint(name);  // no hook, as for a rollback
 }
 
@@ -100,13 +104,20 @@ int64_t Connection::Execute(const std::string& sql) { return ExecuteWithParams(s
 
 int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<Value>& params) {
   Before(sql);
+  cache_.Written(sql);
   return engine_->Execute(sql, params);
 }
 
 std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, CursorType cursor,
                                                      LockType lock) {
+  if (const ResultSet* kept = cache_.Find(sql, in_transaction_)) {
+    engine();
+    return std::make_unique<Recordset>(this, sql, cursor, lock, *kept);
+  }
   Before(sql);
-  return std::make_unique<Recordset>(this, sql, cursor, lock, engine_->Query(sql));
+  ResultSet result = engine_->Query(sql);
+  cache_.Store(sql, result, in_transaction_);
+  return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
 }
 
 const std::vector<TableColumn>& Connection::TableColumns(const std::string& table) {
@@ -124,6 +135,7 @@ Value Connection::CallGetNewID(const std::string& schema, const std::string& tab
                                const std::string& column, int32_t check_conflict) {
   Before("{call GetNewID('" + schema + "', '" + table + "', '" + column + "', " +
          std::to_string(check_conflict) + ")}");
+  cache_.Written("update tabContatoriID");
   return engine_->GetNewID(schema, table, column, check_conflict);
 }
 

@@ -12,6 +12,7 @@
 
 #include "db/engine.h"
 #include "db/error.h"
+#include "db/query_cache.h"
 #include "db/value.h"
 
 namespace db {
@@ -55,6 +56,9 @@ class Connection {
   void RollbackToSavepoint(const std::string& name);
   void ReleaseSavepoint(const std::string& name);
 
+  // Which reads this connection may answer from what it read before (see QueryCache).
+  void set_read_cache(ReadCache policy) { cache_.set_policy(policy); }
+
   // True when the open database is SQLite (embedded or through its ODBC driver).
   bool IsSqlite() const { return sqlite_; }
 
@@ -84,6 +88,7 @@ class Connection {
   uint64_t statements_ = 0;
   bool in_transaction_ = false;
   bool sqlite_ = false;
+  QueryCache cache_;
 };
 
 }  // namespace db

@@ -10,7 +10,7 @@ namespace db {
 namespace {
 
 struct Token {
-  enum Kind { kWord, kString, kQuoted, kBracket, kNumber, kSpace, kPunct } kind;
+  enum Kind { kWord, kString, kQuoted, kBracket, kNumber, kSpace, kPunct, kRaw } kind;
   std::string text;
 };
 
@@ -74,6 +74,31 @@ bool IsPunct(const Token& t, char c) { return t.kind == Token::kPunct && t.text[
 size_t Next(const std::vector<Token>& t, size_t i, size_t end) {
   while (i < end && t[i].kind == Token::kSpace) ++i;
   return i;
+}
+
+bool IsName(const Token& t) {
+  return t.kind == Token::kWord || t.kind == Token::kBracket || t.kind == Token::kQuoted;
+}
+
+// Index of the previous token that is not white space before i, or npos.
+size_t Previous(const std::vector<Token>& t, size_t i) {
+  while (i > 0) {
+    if (t[--i].kind != Token::kSpace) return i;
+  }
+  return std::string::npos;
+}
+
+// First token of the column reference (name, or a.b qualified) that ends at `last`, or npos.
+size_t ColumnStart(const std::vector<Token>& t, size_t last) {
+  if (last == std::string::npos || !IsName(t[last])) return std::string::npos;
+  size_t start = last;
+  for (;;) {
+    size_t dot = Previous(t, start);
+    if (dot == std::string::npos || !IsPunct(t[dot], '.')) return start;
+    size_t name = Previous(t, dot);
+    if (name == std::string::npos || !IsName(t[name])) return start;
+    start = name;
+  }
 }
 
 // Index of the ')' closing the '(' at `open`, or end.
@@ -216,6 +241,30 @@ std::string UnqualifySet(const std::vector<Token>& t, size_t b, size_t e,
   return std::string(util::Trim(s));
 }
 
+// The join of an UPDATE ... FROM, "a.x = t.y" with t the updated table (the program's only
+// such joins are on barcodes): a.x is taken without its trailing blanks, as SQL Server would
+// compare it, and t.y stays bare so that its index serves the join. The stock rows (a) are
+// what the pass writes from POS texts; the barcodes (t) are the shop's master data.
+std::string PadJoin(const std::string& cond, const std::string& target) {
+  std::vector<Token> t = Tokenize(cond);
+  size_t end = t.size();
+  size_t eq = 0;
+  while (eq < end && !IsPunct(t[eq], '=')) ++eq;
+  if (eq == end) return cond;
+  size_t left_last = Previous(t, eq);
+  size_t left = ColumnStart(t, left_last);
+  size_t right = Next(t, eq + 1, end);
+  size_t right_last = right;
+  while (right_last + 1 < end && t[right_last + 1].kind != Token::kSpace) ++right_last;
+  if (left != Next(t, 0, end) || right >= end || ColumnStart(t, right_last) != right ||
+      Next(t, right_last + 1, end) != end) {
+    return cond;
+  }
+  std::string a = Join(t, left, left_last + 1), b = Join(t, right, right_last + 1);
+  if (IsWord(t[left], target)) std::swap(a, b);  // b: the updated table's column
+  return b + " = rtrim(" + a + ")";
+}
+
 // "UPDATE t SET ... FROM a INNER JOIN t ON cond [WHERE w]" -> SQLite's UPDATE FROM,
 // where the target may not appear again in the FROM list.
 std::string RewriteUpdateFrom(const std::string& sql) {
@@ -250,7 +299,7 @@ std::string RewriteUpdateFrom(const std::string& sql) {
     size_t tab = Next(t, jw + 1, where);
     size_t on = FindKeyword(t, tab, where, "on");
     size_t next = FindKeyword(t, on, where, "inner");
-    items.push_back({Join(t, tab, on), Join(t, on + 1, next)});
+    items.push_back({Join(t, tab, on), PadJoin(Join(t, on + 1, next), target)});
     join = next;
   }
   std::vector<std::string> conds;
@@ -274,10 +323,69 @@ std::string RewriteUpdateFrom(const std::string& sql) {
   return out;
 }
 
+// SQL Server ignores trailing blanks when it compares texts; SQLite does not, and its only
+// blank-blind collation (RTRIM) is case-sensitive. So "column = 'text'" becomes an index
+// range on the column (same NOCASE collation) with an exact check on the column without its
+// trailing blanks; "column <> 'text'" compares the trimmed column. The literal loses its
+// trailing blanks. Assignments (SET lists) and date literals are left alone.
+std::vector<Token> PadTextComparisons(const std::vector<Token>& t) {
+  std::vector<Token> out;
+  int depth = 0;
+  int set_depth = -1;  // depth of the SET list being read, -1 outside one
+  for (size_t i = 0; i < t.size(); ++i) {
+    const Token& tok = t[i];
+    if (IsPunct(tok, '(')) ++depth;
+    if (IsPunct(tok, ')')) --depth;
+    if (IsWord(tok, "set")) set_depth = depth;
+    if (set_depth == depth && (IsWord(tok, "where") || IsWord(tok, "from"))) set_depth = -1;
+    if (tok.kind != Token::kString || set_depth != -1 || DateLiteral(tok.text) != tok.text) {
+      out.push_back(tok);
+      continue;
+    }
+    size_t op = Previous(t, i);
+    if (op == std::string::npos || !(IsPunct(t[op], '=') || IsPunct(t[op], '>'))) {
+      out.push_back(tok);
+      continue;
+    }
+    size_t before = Previous(t, op);  // '<' of "<>", '!' of "!=", or the column
+    bool paired = before != std::string::npos && before + 1 == op;
+    bool not_equal = paired && ((IsPunct(t[op], '>') && IsPunct(t[before], '<')) ||
+                                (IsPunct(t[op], '=') && IsPunct(t[before], '!')));
+    bool equal = IsPunct(t[op], '=') &&
+                 !(paired && (IsPunct(t[before], '<') || IsPunct(t[before], '>') || IsPunct(t[before], '!')));
+    size_t last = equal ? before : not_equal ? Previous(t, before) : std::string::npos;
+    size_t start = ColumnStart(t, last);
+    if (start == std::string::npos || (!equal && !not_equal)) {
+      out.push_back(tok);
+      continue;
+    }
+    std::string column;
+    for (size_t k = start; k <= last; ++k) column += t[k].text;
+    std::string body = tok.text.substr(1, tok.text.size() - 2);
+    while (!body.empty() && body.back() == ' ') body.pop_back();
+    std::string literal = "'" + body + "'";
+    std::string expr =
+        equal ? "(" + column + " >= " + literal + " AND " + column + " < '" + body + "!' AND rtrim(" + column +
+                    ") = " + literal + " COLLATE NOCASE)"
+              : "rtrim(" + column + ") <> " + literal + " COLLATE NOCASE";
+    // Take the column and the operator back out of what was copied.
+    size_t copied_from = out.size() - (i - start);
+    out.resize(copied_from);
+    out.push_back({Token::kRaw, expr});
+  }
+  return out;
+}
+
 }  // namespace
 
+std::string TextLiteralForSqlite(const std::string& text) {
+  if (text.size() < 10 || text.size() > 40 || text.find('/') == std::string::npos) return text;
+  std::string converted = DateLiteral("'" + text + "'");
+  return converted.substr(1, converted.size() - 2);
+}
+
 std::string TsqlToSqlite(std::string_view tsql) {
-  std::vector<Token> tokens = Tokenize(tsql);
+  std::vector<Token> tokens = PadTextComparisons(Tokenize(tsql));
   std::string out = Render(tokens, 0, tokens.size());
   size_t first = Next(tokens, 0, tokens.size());
   if (first < tokens.size() && IsWord(tokens[first], "update")) out = RewriteUpdateFrom(out);

@@ -66,6 +66,10 @@ const char* kBackSeed[] = {
     "insert into tabTestateMagazzino (idTestata, IdCausale, DataDocumento, idCassa, idOperatore, IDCliente, "
     "IDMagazzinoPartenza, NumeroDocumento, bollettario) values (7, 4, '2026-12-04 00:00:00', 1, 3, 15, 1, 10, ''), "
     "(8, 7, '2026-12-04 00:00:00', 1, 3, 15, 1, 11, '')",
+    "insert into tabTestateMagazzino (idTestata, IdCausale, DataDocumento, idCassa, idOperatore, IDCliente, "
+    "IDMagazzinoPartenza, IDMagazzinoDestinazione, NumeroDocumento, bollettario) values (9, 7, '2026-12-04 00:00:00', "
+    "1, 3, 15, -1, 1, 12, '')",
+    "insert into tabdettaglioAccontiClienti (ID, TipoDocumento, IdDettaglioDocumento) values (1, 9, 1), (2, 4, 2)",
     "insert into tabDettaglioMagazzino (idDettaglio, idTestata, riga, TotaleNettoSconto, Imponibile, Iva, "
     "aliquotaIva, isVuoto) values (1, 7, 1, 24.4, 20, 4.4, 22, 0), (2, 7, 6, 12.2, 10, 2.2, 22, 1)",
     "insert into tabGiacenze (IdGiacenza, idMagazzino, Barcode, idArticolo, Giacenza, Ordinato, Impegnato, "
@@ -133,6 +137,7 @@ std::vector<Sql> Corpus() {
       {kBack, kQuery, "Select * from tabBarcode where Barcode='8001'", 1},
       {kFront, kQuery, "Select * from tabBarcode where Barcode='8001'", 1},
       {kBack, kQuery, "Select * from tabArticoli where CodiceArticolo='ART1'", 1},
+      {kBack, kQuery, "Select idArticolo from tabArticoli where CodiceArticolo='ART1'", 1},
       {kBack, kQuery, "Select UM,UM2, TipoUmVen from tabArticoli Where idArticolo=1", 1},
       {kFront, kQuery, "Select UM,UM2, TipoUmVen from tabArticoli Where idArticolo=1", 1},
       // Row writer.
@@ -262,8 +267,12 @@ std::vector<Sql> Corpus() {
       {kBack, kQuery, "Select * from tabGiustificaSconto where 1=2", 0},
       // Movement headers.
       {kBack, kQuery,
-       "Select idTestata from tabTestateMagazzino where IdCausale= 4 and DataDocumento='04/12/2026'  AND IdCassa=1  "
+       "Select idTestata from tabTestateMagazzino where IdCausale= 4 and DataDocumento='04/12/2026' AND IdCassa=1  "
        "AND idOperatore = 3  AND tabTestateMagazzino.idcliente=15  AND tabTestateMagazzino.idMagazzinoPartenza=1 ",
+       1},
+      {kBack, kQuery,
+       "Select idTestata from tabTestateMagazzino where IdCausale= 7 and DataDocumento='04/12/2026' AND IdCassa=1  "
+       "AND idOperatore = 3  AND tabTestateMagazzino.idcliente=15  AND tabTestateMagazzino.idMagazzinoDestinazione=1 ",
        1},
       {kBack, kQuery, "Select idTestata from tabTestateMagazzino where IdCausale= 4 and DataDocumento='05/12/2026'", 0},
       {kBack, kQuery, "select * from tabTestateMagazzino where 1=2", 0},
@@ -273,7 +282,8 @@ std::vector<Sql> Corpus() {
       {kBack, kQuery, "Select * from tabCausali where IdCausale=4", 1},
       {kBack, kExec, "Update tabTestateMagazzino set idTestataRiferimento=8 where IdTestata=7", 1},
       // Movement rows.
-      {kBack, kQuery, "Select idCausale,idMagazzinoPartenza from tabTestateMagazzino where idTestata=8", 1},
+      {kBack, kQuery,
+       "Select idCausale,idMagazzinoPartenza,idMagazzinoDestinazione from tabTestateMagazzino where idTestata=8", 1},
       {kBack, kQuery, "select * from tabDettaglioMagazzino where 1=2", 0},
       {kBack, kQuery, "Select * from tabDettaglioMagazzino where 1=2", 0},
       {kBack, kQuery, "select * from tabDettaglioFatture where 1=2", 0},
@@ -323,7 +333,7 @@ std::vector<Sql> Corpus() {
       {kBack, kQuery,
        "SELECT * FROM tabTestateOrdiniFornitore where Bollettario='' and NumeroDocumento=10 and year(Data)= 2026", 0},
       {kBack, kQuery,
-       "SELECT tabAssistenze_Testate.NumeroDocumento FROM tabAssistenze_Testate where Sezione= 1 and  "
+       "SELECT tabAssistenze_Testate.NumeroDocumento FROM tabAssistenze_Testate where Sezione= -1 and  "
        "NumeroDocumento=10 and year(DataDocumento)= 2026",
        0},
       {kBack, kQuery, "Select * from tabConti where ID=1", 1},
@@ -368,6 +378,10 @@ std::vector<Sql> Corpus() {
       {kFront, kExec, "Update tabPagamentiScontrini set FlagExport=1 where idTestata=-1", 1},
       // The compensating deletes of a failed receipt.
       {kBack, kExec, "delete from tabPagamentiScontriniBackoffice where idtestata=5", 1},
+      {kBack, kExec,
+       "delete from tabdettaglioAccontiClienti where TipoDocumento in (9, 23) and IdDettaglioDocumento in (select "
+       "idDettaglio from tabDettaglioScontrini where idtestata=5)",
+       1},
       {kBack, kExec, "delete from tabDettaglioScontrini where idtestata=5", 2},
       {kBack, kExec, "delete from tabFidelity_Transazioni where idScontrino=5", 1},
       {kBack, kExec, "Delete from tabDettaglioMagazzino where idDettaglio=1", 1},

@@ -46,13 +46,16 @@ std::string funGetUMVend(Context& ctx, int32_t id_articolo, bool front_office) {
     if (rs->Eof()) {
       result = ctx.settings.UnitaMisuraPredefinita;
     } else {
-      const db::Value& kind = (*rs)["tipoumven"];
-      const db::Value& unit = !kind.IsNull() && db::CDbl(kind) == 1 ? (*rs)["UM"] : (*rs)["UM2"];
-      result = unit.IsNull() ? ctx.settings.UnitaMisuraPredefinita : db::CStr(unit);
+      result = UnitaDiVendita(ctx, (*rs)["UM"], (*rs)["UM2"], (*rs)["tipoumven"]);
     }
     rs->Close();
   });
   return result;
+}
+
+std::string UnitaDiVendita(Context& ctx, const db::Value& um, const db::Value& um2, const db::Value& tipo_um_ven) {
+  const db::Value& unit = !tipo_um_ven.IsNull() && db::CDbl(tipo_um_ven) == 1 ? um : um2;
+  return unit.IsNull() ? ctx.settings.UnitaMisuraPredefinita : db::CStr(unit);
 }
 
 double Imponibile(Context& ctx, const db::Value& amount, const db::Value& rate, int16_t decimals) {

@@ -20,6 +20,9 @@ int32_t GetIdArticoloCorretto(Context& ctx, const std::string& barcode, bool fro
 // The unit an article is sold in: UM when TipoUmVen is 1, else UM2; the default unit when
 // that is Null or the article does not exist.
 std::string funGetUMVend(Context& ctx, int32_t id_articolo, bool front_office);
+// The rule of funGetUMVend on an article's UM, UM2 and TipoUmVen fields as read; shared with
+// the article component so that receipt and movement rows sell in the same unit.
+std::string UnitaDiVendita(Context& ctx, const db::Value& um, const db::Value& um2, const db::Value& tipo_um_ven);
 // The taxable part of a VAT-inclusive amount, rounded with Euro; 0 when not numeric.
 double Imponibile(Context& ctx, const db::Value& amount, const db::Value& rate, int16_t decimals);
 

@@ -146,10 +146,11 @@ std::optional<RegistryValue> ParseData(const std::string& data) {
     return v;
   }
   if (lower.rfind("hex(1):", 0) == 0) {
-    // A string written as its UTF-16LE bytes, possibly with its terminating NUL.
+    // A string written as its UTF-16LE bytes, possibly with its terminating NUL: one NUL is
+    // dropped, as the value is read on Windows.
     v.type = RegistryValue::kText;
     v.text = FromUtf16(HexBytes(data.substr(7)));
-    while (!v.text.empty() && v.text.back() == '\0') v.text.pop_back();
+    if (!v.text.empty() && v.text.back() == '\0') v.text.pop_back();
     return v;
   }
   if (lower.rfind("hex(4):", 0) == 0) {

@@ -31,6 +31,7 @@ const char kExport[] =
     "\"Binary\"=hex:01,02,03\r\n"
     "\"Expand\"=hex(2):25,00,00,00\r\n"
     "\"WithNul\"=hex(1):41,00,42,00,00,00\r\n"
+    "\"TwoNuls\"=hex(1):41,00,00,00,00,00\r\n"
     "\"WithoutNul\"=hex(1):41,00,\\\r\n"
     "  42,00\r\n"
     "\r\n"
@@ -54,6 +55,7 @@ TEST(Registry, ReadsTextAndNumbersOfAnExportWithoutRegardToCase) {
     // A string stored with its terminating NUL and one without read back the same.
     EXPECT_EQ(r.Get(kKey, "WithNul")->text, "AB");
     EXPECT_EQ(r.Get(kKey, "WithoutNul")->text, "AB");
+    EXPECT_EQ(r.Get(kKey, "TwoNuls")->text, std::string("A\0", 2));  // one NUL is dropped, not every one
     // "Options" and "options" are one key.
     EXPECT_EQ(r.Get(kKey, "Velkarissysprocesses")->text, "0");
     EXPECT_FALSE(r.Get(kKey, "Missing").has_value());

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "components/fidelity.h"
@@ -86,6 +87,9 @@ void Transfer::Remove(const std::vector<const char*>& tables, bool fidelity) {
           " causa eccezione funzione 'PCassa_SincroPagamentiScontrini'",
       "Eliminazione forzata");
   for (const char* table : tables) {
+    if (std::string_view(table) == "tabDettaglioScontrini") {
+      ctx_.connDbLocale->Execute(DeleteDownPaymentsSql(bkf_id_));  // they point at the rows
+    }
     ctx_.connDbLocale->Execute(std::string("delete from ") + table + " where idtestata=" + id);
   }
   if (fidelity) {

@@ -188,6 +188,18 @@ TEST_F(ReceiptTransferTest, VouchersSoldAndUsedAreWrittenBackAfterTheRows) {
   EXPECT_TRUE(ErrorsFrom("TovoVelkaris_Scontrino").empty());
 }
 
+TEST_F(ReceiptTransferTest, AUsedVoucherWithoutResidualKeepsItNullQuietly) {
+  ctx.connDbLocale->Execute("insert into tabBuoniMerce (idBuono, Importo, ImportoResiduo) values (5, 50, NULL)");
+  PosReceipt(1);
+  PosRow(11, 1, {{"idBuono", Value(5)}, {"IdCausale", Value(2)}, {"TotaleNettoSconto", Value(20.0)}});
+  ASSERT_TRUE(Transfer({1}));
+  EXPECT_TRUE(Back("select ImportoResiduo from tabBuoniMerce where idBuono=5").IsNull());
+  EXPECT_EQ(Back("select idTestataScontrino from tabBuoniMerce where idBuono=5"),
+            Value(receipts["ID_1"]->IdTestataScontrinoBKF));
+  EXPECT_TRUE(ErrorsFrom("Velkaris-UpdateImportoResiduo").empty());
+  EXPECT_TRUE(ErrorsFrom("ScritturaBuoniMerce").empty());
+}
+
 TEST_F(ReceiptTransferTest, AReceiptWithoutRowsOrCardAndTwoReceiptsInOneCall) {
   PosReceipt(1, {{"idFidelityCard", Value(0)}});
   PosRow(11, 1);
@@ -242,6 +254,14 @@ class ReceiptFailureTest : public ReceiptTransferTest {
   }
   std::vector<std::string> Deletes() { return faults.StatementsMatching("delete from"); }
   std::vector<std::string> Messages() { return ErrorsFrom("TovoVelkaris_Scontrino"); }
+  // The whole error log but the "Acconto rilevato" line every row writes.
+  std::vector<std::string> Logged() {
+    std::vector<std::string> out;
+    for (const auto& l : ErrorLogLines()) {
+      if (l.find("Acconto rilevato num:") == std::string::npos) out.push_back(l);
+    }
+    return out;
+  }
   testing_support::FaultInjector faults;
 };
 
@@ -289,6 +309,7 @@ TEST_F(ReceiptFailureTest, FidelityMovementNotWritten) {
                                                  "delete from tabPagamentiScontriniBackoffice where idtestata=1",
                                                  "delete from tabFidelity_Transazioni where idScontrino=1"}));
   ExpectNothingLeft();
+  EXPECT_EQ(Logged(), m);  // F and E, and nothing of the card component's own
 }
 
 TEST_F(ReceiptFailureTest, RowNotWritten) {
@@ -302,6 +323,9 @@ TEST_F(ReceiptFailureTest, RowNotWritten) {
       << m[0];
   EXPECT_EQ(Deletes(), (std::vector<std::string>{"delete from tabtestatescontrini where idtestata=1",
                                                  "delete from tabPagamentiScontriniBackoffice where idtestata=1",
+                                                 "delete from tabdettaglioAccontiClienti where TipoDocumento in "
+                                                 "(9, 23) and IdDettaglioDocumento in (select idDettaglio from "
+                                                 "tabDettaglioScontrini where idtestata=1)",
                                                  "delete from tabDettaglioScontrini where idtestata=1",
                                                  "delete from tabFidelity_Transazioni where idScontrino=1"}));
   ExpectNothingLeft();
@@ -320,6 +344,20 @@ TEST_F(ReceiptFailureTest, OmaggioMovementNotWritten) {
             std::string::npos)
       << m[0];
   ExpectNothingLeft();
+  EXPECT_EQ(Logged(), m);  // O and E only
+}
+
+TEST_F(ReceiptFailureTest, AFailedReceiptTakesItsDownPaymentsWithIt) {
+  ctx.connDbPuntoCassa->Execute("update tabDettaglio set idtabAccontiClienti=57 where idDettaglio=11");
+  faults.FailMatching("INSERT INTO \"tabDettaglioScontrini\"", "row refused", 1, 1);  // row 12, after row 11's
+  EXPECT_FALSE(Transfer({1}));
+  ExpectNothingLeft();
+  EXPECT_EQ(Count("tabdettaglioAccontiClienti"), 0);
+  // The retry writes the down payment once.
+  EXPECT_TRUE(Transfer({1}));
+  EXPECT_EQ(Count("tabdettaglioAccontiClienti"), 1);
+  EXPECT_EQ(Back("select IdDettaglioDocumento from tabdettaglioAccontiClienti"),
+            Back("select idDettaglio from tabDettaglioScontrini where Barcode='8001' and isOmaggio=0"));
 }
 
 TEST_F(ReceiptFailureTest, UnexpectedErrorsAreLoggedWithoutDeletes) {

@@ -83,7 +83,8 @@ bool clsBuonoMerce::UpdateImportoResiduo() {
     if (!connection_) return false;
     auto rs = connection_->OpenRecordset("select * from tabBuoniMerce where idbuono=" + std::to_string(idBuono),
                                          db::kForwardOnly, db::kPessimistic);
-    if (!rs->Eof()) {
+    // A voucher without a residual keeps it Null: Null less an amount is Null.
+    if (!rs->Eof() && !(*rs)["ImportoResiduo"].IsNull()) {
       double residual = db::CDbl((*rs)["ImportoResiduo"]);
       rs->Set("ImportoResiduo", db::Value(residual - Euro(ctx_, db::Value(ImportoDaStornare), ctx_.settings.CifreDecimali)));
       rs->Update();

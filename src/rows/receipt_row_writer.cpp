@@ -175,4 +175,9 @@ int32_t funCreaRecordsetScontrino(Context& ctx, int32_t id_testata, RigaScontrin
   return result;
 }
 
+std::string DeleteDownPaymentsSql(int32_t id_testata) {
+  return "delete from tabdettaglioAccontiClienti where TipoDocumento in (9, 23) and IdDettaglioDocumento in "
+         "(select idDettaglio from tabDettaglioScontrini where idtestata=" + std::to_string(id_testata) + ")";
+}
+
 }  // namespace velkaris

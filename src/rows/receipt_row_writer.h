@@ -49,4 +49,8 @@ struct RigaScontrino {
 // 0 when the row was not stored.
 int32_t funCreaRecordsetScontrino(Context& ctx, int32_t id_testata, RigaScontrino& row);
 
+// The statement that removes the down-payment movements written for the rows of back-office
+// receipt `id_testata`; it finds them through the rows, so it runs before they are deleted.
+std::string DeleteDownPaymentsSql(int32_t id_testata);
+
 }  // namespace velkaris

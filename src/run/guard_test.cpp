@@ -74,16 +74,20 @@ TEST_F(GuardTest, AFailingCheckIsLoggedAndLetsTheRunGoOn) {
 
 // ---- New identifiers --------------------------------------------------------
 
-TEST_F(GuardTest, NewIdsComeFromGetNewIdAndUnusableOnesAreMinusOne) {
+TEST_F(GuardTest, NewIdsComeFromGetNewIdAndAreNeverBelowOne) {
   EXPECT_EQ(funGetNuovoIdGENERICO(ctx, "tabTestateScontrini", "idTestata", *ctx.connDbLocale, -1, -1), 1);
   EXPECT_EQ(funGetNuovoIdGENERICO(ctx, "tabTestateScontrini", "idTestata", *ctx.connDbLocale, -1, -1), 2);
-  // A table whose own ids are negative: the procedure answers 0, then a negative id.
+  // A table whose own ids are all negative, or a counter gone below zero, still gives 1: no id
+  // below 1 is ever handed out.
   ctx.connDbLocale->Execute("insert into tabConti (ID) values (-1)");
-  EXPECT_EQ(funGetNuovoIdGENERICO(ctx, "tabConti", "ID", *ctx.connDbLocale), -1);
+  EXPECT_EQ(funGetNuovoIdGENERICO(ctx, "tabConti", "ID", *ctx.connDbLocale), 1);
   ctx.connDbLocale->Execute("delete from tabContatoriID");
   ctx.connDbLocale->Execute("insert into tabConti (ID) values (-10)");
   ctx.connDbLocale->Execute("delete from tabConti where ID=-1");
-  EXPECT_EQ(funGetNuovoId(ctx, "dbo", "tabConti", "ID", *ctx.connDbLocale), -1);
+  EXPECT_EQ(funGetNuovoId(ctx, "dbo", "tabConti", "ID", *ctx.connDbLocale), 1);
+  ctx.connDbLocale->Execute("update tabContatoriID set UltimoID=-5");
+  EXPECT_EQ(funGetNuovoId(ctx, "dbo", "tabConti", "ID", *ctx.connDbLocale), 1);
+  EXPECT_EQ(funGetNuovoId(ctx, "dbo", "tabConti", "ID", *ctx.connDbLocale), 2);
   EXPECT_TRUE(ErrorLogLines().empty());
 }
 

@@ -5,6 +5,7 @@
 #include "core/failure.h"
 #include "data/sync_ledger.h"
 #include "db/error.h"
+#include "db/recordset.h"
 #include "run/export_flags.h"
 #include "run/sync_report.h"
 
@@ -33,7 +34,22 @@ std::string ErrorText(const std::vector<std::string>& errors) {
 
 }  // namespace
 
-ReceiptBatch::ReceiptBatch(Context& ctx) : ctx_(ctx) { failed_before_ = LedgerFailedReceipts(ctx); }
+ReceiptBatch::ReceiptBatch(Context& ctx) : ctx_(ctx) {
+  failed_before_ = LedgerFailedReceipts(ctx);
+  FlagPaymentsAlreadyTransferred();
+}
+
+// Payments of no receipt whose flags were lost after their commit: the ledger has them.
+void ReceiptBatch::FlagPaymentsAlreadyTransferred() {
+  std::vector<int32_t> ids;
+  auto rs = ctx_.connDbPuntoCassa->OpenRecordset(
+      "Select ID from tabPagamentiScontrini where (FlagExport=0 or FlagExport is null) and idTestata=-1");
+  for (; !rs->Eof(); rs->MoveNext()) {
+    int32_t id = db::CLng(rs->Field("ID"));
+    if (LedgerHasPayment(ctx_, id)) ids.push_back(id);
+  }
+  FlagTransferredPayments(ctx_, ids);
+}
 
 ReceiptBatch::~ReceiptBatch() {
   try {
@@ -91,10 +107,16 @@ bool ReceiptBatch::Attempt(int32_t kind, SyncCollection& single, const TransferO
     if (!ops.aggiorna_magazzino(ctx_, kind, single, causale)) return false;
   }
   const clsSincroTestataScontrino& record = *single(1);
-  return Guarded(ctx_, kSource, [&] {
+  bool ok = false;
+  Guarded(ctx_, kSource, [&] {
+    // A header whose write failed may still have handed out its id: rows without their
+    // header are not a receipt, so it is tried again rather than recorded as transferred.
+    if (record.SincronizzatoScontrinoBKF && !ReceiptHeaderExists(ctx_, record.IdTestataScontrinoBKF)) return;
     LedgerAddReceipt(ctx_, record.IdTestataPOS, record.IdTestataScontrinoBKF);
     if (failed_before_.count(record.IdTestataPOS)) LedgerClearFailure(ctx_, record.IdTestataPOS);
+    ok = true;
   });
+  return ok;
 }
 
 void ReceiptBatch::Failed(int32_t id_testata_pos, const std::vector<std::string>& errors) {

@@ -34,6 +34,7 @@ class ReceiptBatch {
   void Failed(int32_t id_testata_pos, const std::vector<std::string>& errors);
   void Begin();
   void AbandonAfterBrokenRollback();
+  void FlagPaymentsAlreadyTransferred();
 
   Context& ctx_;
   std::set<int32_t> failed_before_;

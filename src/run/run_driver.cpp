@@ -8,6 +8,7 @@
 #include "platform/system.h"
 #include "platform/writable.h"
 #include "data/configuration.h"
+#include "rows/receipt_row_writer.h"
 #include "run/connections.h"
 #include "run/export_flags.h"
 #include "core/failure.h"
@@ -44,6 +45,7 @@ void FailureExitB(Context& ctx, bool first_pass, SyncCollection& single) {
   db::Connection& back = Open(ctx.connDbLocale);
   back.Execute("delete from tabtestatescontrini where idtestata=" + id);
   back.Execute("delete from tabPagamentiScontriniBackoffice where idtestata=" + id);
+  back.Execute(DeleteDownPaymentsSql(header->IdTestataScontrinoBKF));
   back.Execute("delete from tabDettaglioScontrini where idtestata=" + id);
   if (first_pass) {
     for (const auto& row : header->Righe) {
@@ -73,7 +75,17 @@ bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const 
     }
     SyncCollection single;
     single.Add(receipts(i));
-    batch.Transfer(kind, single, ops);
+    try {
+      batch.Transfer(kind, single, ops);
+    } catch (...) {
+      // A failure outside any receipt's unit (the database gone, a full disk) ends the run;
+      // every receipt before it is whole, with its ledger row, and is kept if it still can be.
+      try {
+        batch.Commit();
+      } catch (...) {
+      }
+      throw;
+    }
     if (ctx.progress) ctx.progress(kind, i, count);
   }
   batch.Commit();

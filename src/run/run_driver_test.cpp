@@ -220,6 +220,8 @@ TEST_F(RunDriverTest, ExitBInTheFirstPassDeletesTheReceiptAndItsMovementRows) {
   back.Execute("insert into tabTestateScontrini (idTestata) values (1001)");
   back.Execute("insert into tabDettaglioScontrini (idDettaglio, idTestata) values (2010, 1001), (2011, 1001)");
   back.Execute("insert into tabPagamentiScontriniBackoffice (ID, idTestata) values (1, 1001)");
+  back.Execute("insert into tabdettaglioAccontiClienti (ID, TipoDocumento, IdDettaglioDocumento) values "
+               "(1, 9, 2010), (2, 9, 9999)");
   back.Execute("insert into tabFidelity_Transazioni (idTransazione, idScontrino) values (1, 1001)");
   back.Execute("insert into tabDettaglioMagazzino (idDettaglio, idTestata) values (4010, 3001), (4011, 3001)");
   back.Execute("insert into tabTestateMagazzino (idTestata) values (3001)");
@@ -232,6 +234,8 @@ TEST_F(RunDriverTest, ExitBInTheFirstPassDeletesTheReceiptAndItsMovementRows) {
   std::vector<std::string> deletes = recorder.StatementsMatching("delete");
   EXPECT_EQ(deletes, (std::vector<std::string>{"delete from tabtestatescontrini where idtestata=1001",
                                                "delete from tabPagamentiScontriniBackoffice where idtestata=1001",
+                                               "delete from tabdettaglioAccontiClienti where TipoDocumento in (9, 23) and "
+                                               "IdDettaglioDocumento in (select idDettaglio from tabDettaglioScontrini where idtestata=1001)",
                                                "delete from tabDettaglioScontrini where idtestata=1001",
                                                "Delete from tabDettaglioMagazzino where idDettaglio=4010",
                                                "Delete from tabDettaglioMagazzino where idDettaglio=4011",
@@ -242,6 +246,9 @@ TEST_F(RunDriverTest, ExitBInTheFirstPassDeletesTheReceiptAndItsMovementRows) {
     EXPECT_EQ(Count(*check, std::string("select count(*) from ") + t), 0) << t;
   }
   EXPECT_EQ(Count(*check, "select count(*) from tabTestateMagazzino"), 1);  // the header stays
+  // The rows' down payments go with them; another document's stays.
+  EXPECT_EQ(Count(*check, "select count(*) from tabdettaglioAccontiClienti where IdDettaglioDocumento=9999"), 1);
+  EXPECT_EQ(Count(*check, "select count(*) from tabdettaglioAccontiClienti"), 1);
   // Start (2 pairs) + selection (2 pairs) + the exit's reconnection (2 pairs), 2 connections a pair.
   EXPECT_EQ(created_before_exit, 12);
   EXPECT_TRUE(SyncLinesContaining("Esito avvio").empty());
@@ -257,6 +264,8 @@ TEST_F(RunDriverTest, ExitBInTheSecondPassKeepsTheMovementRows) {
   EXPECT_EQ(recorder.StatementsMatching("delete"),
             (std::vector<std::string>{"delete from tabtestatescontrini where idtestata=1002",
                                       "delete from tabPagamentiScontriniBackoffice where idtestata=1002",
+                                      "delete from tabdettaglioAccontiClienti where TipoDocumento in (9, 23) and "
+                                      "IdDettaglioDocumento in (select idDettaglio from tabDettaglioScontrini where idtestata=1002)",
                                       "delete from tabDettaglioScontrini where idtestata=1002",
                                       "delete from tabFidelity_Transazioni where idScontrino=1002"}));
   // Start, first and second selection; no reconnection in the exit.
@@ -271,7 +280,7 @@ TEST_F(RunDriverTest, ExitBWithoutABackOfficeReceiptDeletesByMinusOne) {
   ops.sincro_scontrino = [](Context&, int32_t&, SyncCollection&) { return true; };
   Main(ctx, "/no_wait", ops);
   auto deletes = recorder.StatementsMatching("delete");
-  ASSERT_EQ(deletes.size(), 4u);
+  ASSERT_EQ(deletes.size(), 5u);
   EXPECT_EQ(deletes[0], "delete from tabtestatescontrini where idtestata=-1");
 }
 

@@ -32,6 +32,15 @@ bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t
   bool result = false;
   Guarded(ctx, "Giacenze_AggiornaGiacenza", [&] {
     if (util::ToLower(tipo_movimento) == "n") return;
+    if (id_magazzino < 0) {
+      // No stock exists for a movement that names no warehouse; writing it would also copy a
+      // phantom warehouse's figures over the barcode's and the article's stock.
+      ctx.logs.ScriviLogErrore("Giacenze_AggiornaGiacenza", "Stock of barcode '" + barcode +
+                                                                "' not updated: the movement row has warehouse " +
+                                                                std::to_string(id_magazzino) +
+                                                                ". Check the warehouses of its causale.");
+      return;
+    }
     int32_t id_articolo = GetIdArticoloCorretto(ctx, barcode, false);
     std::string stock_barcode =
         EsisteBarcode(ctx, barcode, connection) ? barcode : funGetBarcode(ctx, connection, barcode, true);
@@ -132,8 +141,8 @@ void GiacenzeTabBarcode_LanciaAllineamento(Context& ctx, db::Connection& connect
   Guarded(ctx, "GiacenzeTabBarcode_LanciaAllineamento", [&] {
     if (barcode.empty()) {
       connection.Execute("Update tabBarcode set Giacenza=null, Disponibile=Null");
-    } else if (id_magazzino >= 0 && id_magazzino != ctx.settings.IdMagazzinoCorrente) {
-      return;  // another warehouse's stock is not the till's
+    } else if (id_magazzino < 0 || id_magazzino != ctx.settings.IdMagazzinoCorrente) {
+      return;  // another warehouse's stock (or none) is not the till's
     }
     std::string where = barcode.empty() ? "" : "WHERE tabGiacenze.Barcode='" + Apice(ctx, barcode) +
                                                    "' and tabGiacenze.IdMagazzino=" + std::to_string(id_magazzino);
@@ -162,7 +171,7 @@ void GiacenzeTabArticolo_LanciaAllineamento(Context& ctx, db::Connection& connec
       rs->Close();
       return;
     }
-    if (id_magazzino >= 0 && id_magazzino != ctx.settings.IdMagazzinoCorrente) return;
+    if (id_magazzino < 0 || id_magazzino != ctx.settings.IdMagazzinoCorrente) return;
     std::string id = std::to_string(id_articolo);
     auto rs = connection.OpenRecordset(
         "Select idArticolo, Sum(Giacenza) as Giacenza, Sum(Disponibile) as Disponibile from tabGiacenze where "

@@ -86,6 +86,24 @@ TEST_F(StockTest, OtherWarehousesDoNotRefreshTheTillsFigures) {
   EXPECT_EQ(Back("select Giacenza from tabArticoli where idArticolo=1"), Value(-1.0));
 }
 
+TEST_F(StockTest, AMovementWithoutAWarehouseWritesNoStock) {
+  EXPECT_TRUE(Move("8001", 4, "C", 1));
+  EXPECT_FALSE(Move("8001", 3, "S", -1));
+  EXPECT_EQ(Count("tabGiacenze"), 1);
+  ASSERT_EQ(ErrorsFrom("Giacenze_AggiornaGiacenza").size(), 1u);
+  EXPECT_NE(ErrorsFrom("Giacenze_AggiornaGiacenza")[0].find("Stock of barcode '8001' not updated: the movement row "
+                                                            "has warehouse -1."),
+            std::string::npos);
+  // Figures of a warehouse below 0, however they came, never reach the barcode or the article.
+  Insert(*ctx.connDbLocale, "tabGiacenze", {{"IdGiacenza", Value(99)}, {"idMagazzino", Value(-1)},
+                                            {"Barcode", Value("8001")}, {"idArticolo", Value(1)},
+                                            {"giacenza", Value(-7.0)}, {"disponibile", Value(-7.0)}});
+  GiacenzeTabBarcode_LanciaAllineamento(ctx, *ctx.connDbLocale, 2, "8001", -1);
+  GiacenzeTabArticolo_LanciaAllineamento(ctx, *ctx.connDbLocale, 2, 1, -1);
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8001'"), Value(4.0));
+  EXPECT_EQ(Back("select Giacenza from tabArticoli where idArticolo=1"), Value(4.0));
+}
+
 TEST_F(StockTest, QuantitiesReachTheUpdateTextWithADecimalPoint) {
   testing_support::FaultInjector recorder;
   recorder.Attach(*ctx.connDbLocale);
@@ -159,6 +177,48 @@ TEST_F(HeaderSearchTest, SwapDiscountsAndNumbers) {
   ctx.connDbLocale->Execute("update tabProgressivi set Numero=2 where Causale='MAG'");
   int32_t next = Create(Sale());
   EXPECT_EQ(Back("select NumeroDocumento from tabTestateMagazzino where idTestata=" + std::to_string(next)), Value(4));
+}
+
+TEST_F(HeaderSearchTest, ACausaleThatSwapsTheWarehousesFindsItsOwnHeader) {
+  ctx.connDbLocale->Execute("update tabCausali set InvertiMagazzini=1 where IdCausale=4");
+  int32_t id = Create(Sale());
+  EXPECT_EQ(Back("select IDMagazzinoDestinazione from tabTestateMagazzino"), Value(1));
+  EXPECT_EQ(Find(15, 30), id);
+  EXPECT_EQ(funGetIdMovimentoRiepilogoPerCassa(ctx, *ctx.connDbLocale, 4, db::Date::FromParts(2026, 12, 4), 2, 1, 30,
+                                               15),
+            -1);  // another warehouse
+}
+
+TEST_F(HeaderSearchTest, ANullFlagMakesNoSaleCausale) {
+  ctx.connDbLocale->Execute("update tabCausali set Ddt=NULL where IdCausale=4");  // FlagVendita is set
+  EXPECT_FALSE(CausaleDiVendita(ctx, 4));
+  EXPECT_EQ(ErrorsFrom("CausaleDiVendita").size(), 1u);
+  int32_t id = Create(Sale());
+  EXPECT_TRUE(Back("select Ddt from tabTestateMagazzino where idTestata=" + std::to_string(id)).IsNull());
+  ctx.connDbLocale->Execute("update tabCausali set Ddt=0 where IdCausale=4");
+  EXPECT_TRUE(CausaleDiVendita(ctx, 4));
+}
+
+TEST_F(HeaderSearchTest, TheSearchAndTheNumberTestSendTheirTexts) {
+  testing_support::FaultInjector recorder;
+  recorder.Attach(*ctx.connDbLocale);
+  Find(15, 30);
+  EXPECT_EQ(recorder.StatementsMatching("Select idTestata from tabTestateMagazzino"),
+            (std::vector<std::string>{"Select idTestata from tabTestateMagazzino where IdCausale= 4 and "
+                                      "DataDocumento='04/12/2026' AND IdCassa=1  AND idOperatore = 30  AND "
+                                      "tabTestateMagazzino.idcliente=15  AND tabTestateMagazzino.idMagazzinoPartenza=1 "}));
+  // A causale of no kind but 63 tests the number on the service documents of section True.
+  ctx.connDbLocale->Execute("insert into tabCausali (IdCausale, Causale, TipoMovimento) values (63, 'ASS', 'N')");
+  TestataMagazzino t = Sale();
+  t.IdCausale = 63;
+  EXPECT_GT(Create(t), 0);
+  auto tests = recorder.StatementsMatching("tabAssistenze_Testate");
+  ASSERT_EQ(tests.size(), 1u);
+  EXPECT_EQ(tests[0].rfind("SELECT tabAssistenze_Testate.NumeroDocumento FROM tabAssistenze_Testate where Sezione= -1 "
+                           "and  NumeroDocumento=1 and",
+                           0),
+            0u)
+      << tests[0];
 }
 
 TEST_F(HeaderSearchTest, ANumberNeverAcceptedEndsTheHeaderAfterABoundedNumberOfTries) {

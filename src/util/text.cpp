@@ -12,7 +12,7 @@ std::string_view Trim(std::string_view s) {
 
 std::string ToLower(std::string_view s) {
   std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : r) c = AsciiLower(c);
   return r;
 }
 
@@ -25,9 +25,7 @@ std::string ToUpper(std::string_view s) {
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
 }

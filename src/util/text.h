@@ -6,6 +6,9 @@
 
 namespace util {
 
+// Letters compare as in the "C" locale the program runs in: only A-Z have a lower case.
+inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
 std::string_view Trim(std::string_view s);
 std::string ToLower(std::string_view s);
 std::string ToUpper(std::string_view s);

@@ -12,6 +12,9 @@
 namespace velkaris {
 namespace {
 
+// The number test takes True for its revision, excluded header and section: as a Long, -1.
+constexpr int32_t kTrue = -1;
+
 db::Value DateOrNull(const db::Value& v) { return db::IsDate(v) ? db::Value(db::CDate(v)) : db::Value(); }
 
 bool Given(const std::string& reference) { return reference != "-1" && !reference.empty(); }
@@ -45,7 +48,8 @@ std::string NumberFor(Context& ctx, db::Connection& connection, const TestataMag
   std::string year = std::to_string(date.ToParts().year);
   for (int attempt = 0; attempt < kMaxNumberAttempts; ++attempt) {
     std::string number = std::to_string(funGetNuovoNumeroDocumento(ctx, connection, code, year, t.bollettario, false, -1));
-    if (funTestDocumento_CambioNumero(ctx, connection, t.IdCausale, number, date, t.bollettario, -1, -1, false, 0)) {
+    if (funTestDocumento_CambioNumero(ctx, connection, t.IdCausale, number, date, t.bollettario, kTrue, kTrue,
+                                      false, kTrue)) {
       return number;
     }
   }
@@ -65,12 +69,16 @@ int32_t funGetIdMovimentoRiepilogoPerCassa(Context& ctx, db::Connection& connect
   int32_t result = -1;
   Guarded(ctx, "funGetIdMovimentoRiepilogoPerCassa", [&] {
     std::string sql = "Select idTestata from tabTestateMagazzino where IdCausale= " + std::to_string(id_causale) +
-                      " and DataDocumento=" + DateForSql(ctx, data_documento, false, false, false) + " ";
+                      " and DataDocumento=" + DateForSql(ctx, data_documento, false, false, false);
     if (id_cassa >= 0) sql += " AND IdCassa=" + std::to_string(id_cassa) + " ";
     if (id_operatore >= 0) sql += " AND idOperatore = " + std::to_string(id_operatore) + " ";
     if (id_cliente > 0) sql += " AND tabTestateMagazzino.idcliente=" + std::to_string(id_cliente) + " ";
     if (id_magazzino_partenza != -1) {
-      sql += " AND tabTestateMagazzino.idMagazzinoPartenza=" + std::to_string(id_magazzino_partenza) + " ";
+      // A causale that swaps the warehouses wrote the departure warehouse as the destination.
+      CausaleComponent causale;
+      causale.Load(ctx, ctx.sql_locale(), id_causale);
+      std::string column = causale.InvertiMagazzini() ? "idMagazzinoDestinazione" : "idMagazzinoPartenza";
+      sql += " AND tabTestateMagazzino." + column + "=" + std::to_string(id_magazzino_partenza) + " ";
     }
     auto rs = connection.OpenRecordset(sql, db::kStatic, db::kReadOnly);
     if (!rs->Eof()) result = db::CLng(TestNull(ctx, (*rs)["idTestata"], db::Value(-1)));
@@ -229,10 +237,14 @@ bool CausaleDiVendita(Context& ctx, int32_t id_causale) {
     auto rs = ctx.connDbLocale->OpenRecordset("Select * from tabCausali where IdCausale=" + std::to_string(id_causale),
                                               db::kStatic, db::kReadOnly);
     if (!rs->Eof()) {
+      // All three flags are read before the answer is given: a Null in any of them is an
+      // error and the answer stays False.
       std::string yes = BooleanForSql(ctx, true, kSqlServer);
+      bool sale = false;
       for (const char* flag : {"FlagVendita", "Ddt", "Fatture"}) {
-        if (BooleanForSql(ctx, db::CBool((*rs)[flag]), kSqlServer) == yes) result = true;
+        if (BooleanForSql(ctx, db::CBool((*rs)[flag]), kSqlServer) == yes) sale = true;
       }
+      result = sale;
     }
     rs->Close();
   });

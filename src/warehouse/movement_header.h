@@ -14,8 +14,8 @@
 namespace velkaris {
 
 // The header of the first movement with that causale, date, till, operator, customer and
-// departure warehouse; -1 when none. A negative till or operator, a customer <= 0 and a
-// warehouse of -1 match any.
+// departure warehouse (held as the destination when the causale swaps the warehouses); -1
+// when none. A negative till or operator, a customer <= 0 and a warehouse of -1 match any.
 int32_t funGetIdMovimentoRiepilogoPerCassa(Context& ctx, db::Connection& connection, int32_t id_causale,
                                            const db::Date& data_documento, int32_t id_magazzino_partenza,
                                            int32_t id_cassa, int32_t id_operatore, int32_t id_cliente);

@@ -10,6 +10,7 @@
 #include "db/recordset.h"
 #include "lookups/article_lookups.h"
 #include "rows/row_engine.h"
+#include "rows/row_margins.h"
 #include "lookups/row_lookups.h"
 #include "rows/unit_conversion.h"
 #include "data/configuration.h"
@@ -122,6 +123,37 @@ void WriteDescriptiveRow(Context& ctx, db::Connection& connection, const std::st
   r.Close();
 }
 
+// The row of one exploded kit component: the component's own barcode, prices, costs and
+// margins; only the kit's document values (note, rounding, receipt row) carry over.
+RigaMovimento ComponentRow(Context& ctx, const ArticleComponent& article, int32_t id_articolo, double quantita,
+                           const db::Date& data_riga, const RigaMovimento& kit) {
+  RigaMovimento row;
+  row.Note = kit.Note;
+  row.Annotazioni = kit.Annotazioni;
+  row.ArrotondamentoValuta = kit.ArrotondamentoValuta;
+  row.idDettaglioScontrino = kit.idDettaglioScontrino;
+  row.Barcode = article.Barcode();
+  row.Descrizione = article.Descrizione();
+  row.CodiceIva = funGetCodiceIva(ctx, id_articolo, -1, false);
+  row.Quantita = Euro(ctx, db::Value(quantita), ctx.settings.CifreDecimaliQuantita);
+  row.UM = article.UM1();
+  row.PrezzoVendita = article.PrezzoVendita();
+  row.PrezzoVenditaNettoIva = article.Prezzo(ctx.sql_locale(), 0, data_riga, -1, row.Quantita, false).PrezzoVenditaNettoIva;
+  for (double& d : row.Sconto) d = 0;
+  CostoArticolo cost = article.Costo(ctx.sql_locale(), ctx.settings.TipoPrezzoAcquistoRegola);
+  row.CostoImponibile = cost.CostoImponibile;
+  row.CostoImporto = cost.CostoImporto;
+  row.CostoCodiceIva = cost.CostoCodiceIva;
+  for (int i = 0; i < 4; ++i) row.CostoSconto[i] = cost.CostoSconto[i];
+  row.MarginalitaEuro = funGetMarginalita(ctx, cost.CostoImponibile, cost.CostoSconto, row.PrezzoVenditaNettoIva,
+                                          row.Sconto, true);
+  row.MarginalitaPercen = funGetMarginalita(ctx, cost.CostoImponibile, cost.CostoSconto, row.PrezzoVenditaNettoIva,
+                                            row.Sconto, false);
+  row.Peso = article.Peso() * row.Quantita;
+  row.Volume = article.Volume() * row.Quantita;
+  return row;
+}
+
 // The kit explosion of a row: component rows instead of the kit's own.
 void ExplodeKit(Context& ctx, db::Connection& connection, int32_t id_testata, const db::Date& data_riga,
                 int32_t id_causale, int32_t id_magazzino, RigaMovimento& row) {
@@ -139,11 +171,15 @@ void SecondaryRow(Context& ctx, db::Connection& connection, int32_t id_testata, 
   int32_t secondary = funGetIdTestataSecondaria(ctx, connection, id_testata, false);
   if (secondary <= 0) return;
   auto rs = connection.OpenRecordset(
-      "Select idCausale,idMagazzinoPartenza from tabTestateMagazzino where idTestata=" + std::to_string(secondary),
+      "Select idCausale,idMagazzinoPartenza,idMagazzinoDestinazione from tabTestateMagazzino where idTestata=" +
+          std::to_string(secondary),
       db::kStatic, db::kReadOnly);
   if (rs->Eof()) return;
   int32_t causale = db::CLng(TestNull(ctx, (*rs)["IdCausale"], db::Value(-1)));
   int32_t magazzino = db::CLng(TestNull(ctx, (*rs)["IDMagazzinoPartenza"], db::Value(-1)));
+  // A secondary causale that swaps the warehouses leaves the departure at -1: its rows move
+  // the real warehouse the header names, its destination.
+  if (magazzino < 0) magazzino = db::CLng(TestNull(ctx, (*rs)["IDMagazzinoDestinazione"], db::Value(-1)));
   rs->Close();
   RigaMovimento copy = row;
   int32_t secondary_row = CreaRigaMovimentoMagazzino(ctx, connection, secondary, data_riga, causale, magazzino, copy);
@@ -225,23 +261,13 @@ void localCreaRigheFigli(Context& ctx, const NodiDistinta& nodes, const db::Date
       if (db::IsDate(node->DataFineValidita) && db::CDate(node->DataFineValidita).serial < data_riga.serial) continue;
       ArticleComponent article(ctx);
       article.LoadById(ctx.sql_locale(), node->idArticolo);
-      RigaMovimento row = kit;
-      row.Barcode = article.Barcode().empty() ? std::to_string(node->idArticolo) : article.Barcode();
-      row.Descrizione = article.Descrizione();
-      row.CodiceIva = funGetCodiceIva(ctx, node->idArticolo, -1, false);
-      row.Quantita = Euro(ctx, db::Value(node->Quantita), ctx.settings.CifreDecimaliQuantita);
-      row.UM = article.UM1();
-      row.PrezzoVendita = article.PrezzoVendita();
-      row.PrezzoVenditaNettoIva = article.Prezzo(ctx.sql_locale(), 0, data_riga, -1, row.Quantita, false).PrezzoVenditaNettoIva;
-      for (double& d : row.Sconto) d = 0;
-      CostoArticolo cost = article.Costo(ctx.sql_locale(), ctx.settings.TipoPrezzoAcquistoRegola);
-      row.CostoImponibile = cost.CostoImponibile;
-      row.CostoImporto = cost.CostoImporto;
-      row.CostoCodiceIva = cost.CostoCodiceIva;
-      for (int i = 0; i < 4; ++i) row.CostoSconto[i] = cost.CostoSconto[i];
-      row.Peso = article.Peso() * row.Quantita;
-      row.Volume = article.Volume() * row.Quantita;
-      last_row = ScriviRigaMovimentoMagazzino(ctx, *ctx.connDbLocale, 0, id_testata, id_magazzino, id_causale, row);
+      RigaMovimento row = ComponentRow(ctx, article, node->idArticolo, node->Quantita, data_riga, kit);
+      if (row.Barcode.empty()) {
+        // A component without a barcode of its own moves no stock: a descriptive row names it.
+        last_row = funCreaRecordsetDettaglio(ctx, *ctx.connDbLocale, 0, id_testata, row, id_magazzino, -1, -1);
+      } else {
+        last_row = ScriviRigaMovimentoMagazzino(ctx, *ctx.connDbLocale, 0, id_testata, id_magazzino, id_causale, row);
+      }
       ctx.connDbLocale->Execute("Update tabDettaglioMagazzino set idDettaglioRiferimento=" + std::to_string(last_row) +
                                 " where IdDEttaglio=" + std::to_string(last_row));
       if (!node->Figli.empty()) {

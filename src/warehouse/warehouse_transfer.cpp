@@ -1,7 +1,10 @@
 #include "warehouse/warehouse_transfer.h"
 
+#include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "components/article.h"
 #include "components/document_link.h"
@@ -79,6 +82,7 @@ class WarehouseTransfer {
   std::string Text(const char* name, const std::string& fallback) { return db::CStr(Field(*rs_, name, db::Value(fallback))); }
 
   bool FindOrCreateHeader();
+  void UpdateTotals();
   bool Row(clsSincroTestataScontrino& record);
   bool LoadArticle(ArticleComponent& article, const std::string& barcode);
   void LogState(CompanionSql& sql);
@@ -98,7 +102,8 @@ class WarehouseTransfer {
   Context& ctx_;
   int32_t kind_, causale_;
   std::unique_ptr<db::Recordset> rs_;
-  int32_t previous_ = -1, current_ = -1;
+  int32_t current_ = -1;
+  std::vector<int32_t> headers_;  // the headers this receipt's rows went to, in order
   int32_t pos_id_ = -1, id_causale_ = -1, cliente_ = -1, utente_ = -1;
   db::Date data_, data_riga_;
 };
@@ -115,7 +120,6 @@ bool WarehouseTransfer::FindOrCreateHeader() {
                                                 ctx_.settings.IdMagazzinoCorrente, ctx_.settings.IdCassa, utente_,
                                                 cliente_);
   if (current_ == -1) {
-    if (previous_ != -1) AggiornaTotaliDocumento(ctx_, 0, previous_, ctx_.connDbLocale.get());
     TestataMagazzino t;
     t.IdCausale = id_causale_;
     t.IDCliente = cliente_;
@@ -124,11 +128,14 @@ bool WarehouseTransfer::FindOrCreateHeader() {
     t.DataDocumento = db::Value(data_);
     t.idOperatore = utente_;
     t.valuta = ctx_.settings.ValutaAziendale;
+    t.NumeroDocumentoRientroVuoti = "-1";
     int32_t id = -1;
     current_ = CreaTestateMovMag(ctx_, *ctx_.connDbLocale, id, t);
-    previous_ = current_;
   }
-  if (current_ > 0) return true;
+  if (current_ > 0) {
+    if (std::find(headers_.begin(), headers_.end(), current_) == headers_.end()) headers_.push_back(current_);
+    return true;
+  }
   ctx_.logs.ScriviLogErrore(kSource, kRowPrefix + std::to_string(pos_id_) + " dettaglio POS id: " +
                                          std::to_string(Long("idDettaglio", -1)) + kHeaderSuffix,
                             kErrorKind);
@@ -248,7 +255,6 @@ int32_t WarehouseTransfer::WriteKit(clsSincroTestataScontrino& record, db::Recor
         ctx_, *ctx_.connDbLocale, std::to_string(db::CLng(Field(kit, "idArticolo", db::Value(-1)))),
         db::CLng(Field(kit, "idVariante1", db::Value(0))), db::CLng(Field(kit, "idVariante2", db::Value(0))),
         db::CLng(Field(kit, "idVariante3", db::Value(0))));
-    if (barcode.empty()) barcode = part.Barcode();  // a component without variants: its own barcode
     RigaVendita sale = part.CalcolaRiga(db::CStr(Field(kit, "Descrizione", db::Value(""))), qta, price.PrezzoVendita,
                                         part.AliquotaIva(), price.PrezzoVenditaNettoIva, part.CodiceIva(), -1,
                                         price.Sconto);
@@ -313,13 +319,26 @@ bool WarehouseTransfer::Row(clsSincroTestataScontrino& record) {
 bool WarehouseTransfer::Receipt(clsSincroTestataScontrino& record) {
   rs_ = ctx_.connDbPuntoCassa->OpenRecordset(PosRowsQuery(record.IdTestataPOS, causale_ == 1 ? 1 : 2), db::kStatic,
                                              db::kReadOnly);
-  previous_ = current_ = -1;
+  current_ = -1;
+  headers_.clear();
   for (; !rs_->Eof(); rs_->MoveNext()) {
     if (!Row(record)) return false;
   }
-  if (current_ > 0) AggiornaTotaliDocumento(ctx_, 0, current_, ctx_.connDbLocale.get());
+  UpdateTotals();
   if (rs_->State() != 0) rs_->Close();
   return true;
+}
+
+// Every header this receipt wrote or extended, and the secondary headers that took the twin
+// rows, gets its totals once, whatever order the rows came in.
+void WarehouseTransfer::UpdateTotals() {
+  std::set<int32_t> done;
+  for (int32_t id : headers_) {
+    while (id > 0 && done.insert(id).second) {
+      AggiornaTotaliDocumento(ctx_, 0, id, ctx_.connDbLocale.get());
+      id = funGetIdTestataSecondaria(ctx_, *ctx_.connDbLocale, id, false);
+    }
+  }
 }
 
 }  // namespace

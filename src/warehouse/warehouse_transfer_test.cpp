@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "data/sql_helpers.h"
 #include "db/recordset.h"
 #include "receipts/receipt_transfer.h"
 #include "run/run_driver.h"
@@ -60,6 +63,7 @@ TEST_F(WarehouseTest, ReceiptsOfTheSameDayTillOperatorAndCausaleShareOneMovement
   EXPECT_EQ(h["NumeroDocumento"], Value(1));
   EXPECT_EQ(h["NumeroDocumentoRiferimento"], Value("1"));
   EXPECT_EQ(h["NumeroFatturaRiferimento"], Value(" "));
+  EXPECT_EQ(h["NumeroDocumentoRientroVuoti"], Value("-1"));
   EXPECT_EQ(h["Ddt"], Value(true));  // a sale causale
   EXPECT_EQ(h["valuta"], Value("EUR"));
   EXPECT_DOUBLE_EQ(db::CDbl(h["TotIvato"]), 25.44);
@@ -165,24 +169,28 @@ TEST_F(WarehouseTest, APosKitWritesItsComponentsAndNotItself) {
   Insert(*ctx.connDbPuntoCassa, "tabArticoli", {{"idArticolo", Value(2)}, {"CodiceArticolo", Value("ART2")}});
   Insert(*ctx.connDbLocale, "tabArticoli", {{"idArticolo", Value(9)}, {"CodiceArticolo", Value("KIT")}, {"UM", Value("PZ")}});
   Insert(*ctx.connDbLocale, "tabBarcode", {{"Barcode", Value("KIT9")}, {"idArticolo", Value(9)}});
+  ctx.connDbLocale->Execute("update tabBarcode set idVariante1=0, idVariante2=0, idVariante3=0");
   PosReceipt(1);
   PosRow(11, 1, {{"Barcode", Value("KIT9")}});
-  for (auto [article, qta] : {std::pair<int, double>{1, 2}, {2, 1}, {1, 3}}) {
+  // The third component's variant has no barcode: a descriptive row that moves no stock.
+  for (auto [article, qta, variant] : {std::tuple<int, double, int>{1, 2, 0}, {2, 1, 0}, {2, 4, 5}, {1, 3, 0}}) {
     Insert(*ctx.connDbPuntoCassa, "tabPuntoCassa_DettaglioDistinta",
            {{"idTestata", Value(1)}, {"idDettaglio", Value(11)}, {"idArticolo", Value(article)}, {"qta", Value(qta)},
-            {"Descrizione", Value("parte")}, {"idVariante1", Value(0)}, {"idVariante2", Value(0)}, {"idVariante3", Value(0)}});
+            {"Descrizione", Value("parte")}, {"idVariante1", Value(variant)}, {"idVariante2", Value(0)},
+            {"idVariante3", Value(0)}});
   }
   Run();
   auto rows = Rows();
-  ASSERT_EQ(rows->RecordCount(), 3);
+  ASSERT_EQ(rows->RecordCount(), 4);
   std::vector<std::string> barcodes;
   int32_t last = 0;
   for (; !rows->Eof(); rows->MoveNext()) {
-    barcodes.push_back(db::CStr((*rows)["Barcode"]));
+    barcodes.push_back(db::CStr(TestNull(ctx, (*rows)["Barcode"], Value("-"))) + " " + db::CStr((*rows)["Descrizione"]));
     last = db::CLng((*rows)["idDettaglio"]);
   }
-  EXPECT_EQ(barcodes, (std::vector<std::string>{"8001", "8002", "8001"}));
+  EXPECT_EQ(barcodes, (std::vector<std::string>{"8001 parte", "8002 parte", "- parte", "8001 parte"}));
   EXPECT_EQ(Back("select Giacenza from tabGiacenze where Barcode='8001'"), Value(-5.0));
+  EXPECT_EQ(Back("select Giacenza from tabGiacenze where Barcode='8002'"), Value(-1.0));
   EXPECT_EQ(Count("tabGiacenze", "Barcode='KIT9'"), 0);
   EXPECT_EQ(Back("select idDettaglioDestinazione from tabDocumentiCollegati"), Value(last));
   EXPECT_EQ(Unexported(), 0);
@@ -205,16 +213,36 @@ TEST_F(WarehouseTest, ACausaleThatExplodesKitsWritesValidNodesOnly) {
   bom(9, 8, 1, Value(), Value("04/12/2026"));  // ended at midnight: not valid at 19:05
   bom(9, 8, 1, Value(), Value());              // a sub-kit with a component of its own
   bom(8, 2, 3, Value(), Value());
-  bom(8, 9, 1, Value(), Value());              // a loop back to the kit: not followed
+  bom(8, 9, 1, Value(), Value());              // a loop back to the kit: left out
+  // A component without a barcode of its own: named by a descriptive row, never by its id
+  // (900 would be read as an article code and move another article's stock).
+  Insert(*ctx.connDbLocale, "tabArticoli", {{"idArticolo", Value(900)}, {"CodiceArticolo", Value("NOBAR")},
+                                            {"Descrizione", Value("Nastro")}, {"AggiornaGiacenze", Value(true)}});
+  Insert(*ctx.connDbLocale, "tabArticoli", {{"idArticolo", Value(901)}, {"CodiceArticolo", Value("900")},
+                                            {"UM", Value("PZ")}, {"AggiornaGiacenze", Value(true)}});
+  Insert(*ctx.connDbLocale, "tabBarcode", {{"Barcode", Value("X901")}, {"idArticolo", Value(901)}});
+  bom(9, 900, 1, Value(), Value());
+  ctx.connDbLocale->Execute("update tabArticoli set PrezzoVendita=24.4, CostoImponibile=8 where idArticolo=2");
   PosReceipt(1);
   PosRow(11, 1, {{"Barcode", Value("KIT9")}, {"Quantita", Value(2.0)}});
   Run();
   std::vector<std::string> barcodes;
   for (auto rows = Rows(); !rows->Eof(); rows->MoveNext()) {
-    barcodes.push_back(db::CStr((*rows)["Barcode"]) + "x" + db::CStr((*rows)["Quantita"]));
+    barcodes.push_back(db::CStr(TestNull(ctx, (*rows)["Barcode"], Value("-"))) + "x" +
+                       db::CStr(TestNull(ctx, (*rows)["Quantita"], Value("-"))));
     EXPECT_EQ((*rows)["IdDettaglioRiferimento"], (*rows)["idDettaglio"]);  // component rows refer to themselves
   }
-  EXPECT_EQ(barcodes, (std::vector<std::string>{"8001x4", "8002x2", "SUB8x2", "8002x6", "KIT9x2"}));
+  EXPECT_EQ(barcodes, (std::vector<std::string>{"8001x4", "8002x2", "SUB8x2", "8002x6", "-x-"}));
+  EXPECT_EQ(Back("select Descrizione from tabDettaglioMagazzino where Barcode is null"), Value("Nastro"));
+  EXPECT_EQ(Count("tabGiacenze", "idArticolo in (900, 901)"), 0);
+  // Each component's margins come from its own price and cost: 8001 sells at 10.00 net over a
+  // cost of 5.00, 8002 at 23.46 (24.40 at 4%) over 8.00.
+  EXPECT_DOUBLE_EQ(db::CDbl(Back("select MarginalitaEuro from tabDettaglioMagazzino where Barcode='8001'")), 5.0);
+  EXPECT_DOUBLE_EQ(db::CDbl(Back("select MarginalitaPercen from tabDettaglioMagazzino where Barcode='8001'")), 100.0);
+  EXPECT_NEAR(db::CDbl(Back("select max(MarginalitaEuro) from tabDettaglioMagazzino where Barcode='8002'")), 15.46,
+              1e-9);
+  EXPECT_NEAR(db::CDbl(Back("select min(MarginalitaPercen) from tabDettaglioMagazzino where Barcode='8002'")), 193.25,
+              1e-9);
   // The kit row itself has no movement row: it is reported and still flagged.
   auto logged = ErrorsFrom("TovoVelkaris_MovMagazzino");
   ASSERT_EQ(logged.size(), 1u);
@@ -263,6 +291,58 @@ TEST_F(WarehouseTest, UnknownBarcodesDescriptiveRowsAndRowsThatCannotBeWritten) 
             std::string::npos)
       << failed[0];
   EXPECT_EQ(Unexported(), 0);  // the run went on and the receipt is done
+}
+
+std::vector<std::string> Korv(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const auto& l : lines) {
+    if (l.find("KORV log") != std::string::npos) out.push_back(l);
+  }
+  return out;
+}
+
+TEST_F(WarehouseTest, ARowWithAnArticleCodeOrTrailingBlanksIsTheArticleItNames) {
+  PosReceipt(1);
+  PosRow(11, 1, {{"Barcode", Value("ART1")}, {"Quantita", Value(2.0)}});  // an article code
+  PosRow(12, 1, {{"Barcode", Value("8002  ")}});                          // blanks after the barcode
+  ctx.connDbLocale->Execute("update tabArticoli set Peso=0.5 where idArticolo=1");
+  Run();
+  EXPECT_TRUE(Korv(ErrorLogLines()).empty());  // nothing looks like a lost connection
+  auto rows = Rows();
+  ASSERT_EQ(rows->RecordCount(), 2);
+  EXPECT_EQ((*rows)["idArticolo"], Value(1));
+  EXPECT_EQ((*rows)["Barcode"], Value("8001"));
+  EXPECT_EQ((*rows)["UM"], Value("PZ"));
+  EXPECT_EQ((*rows)["CostoImponibile"], Value(5.0));
+  EXPECT_EQ((*rows)["peso"], Value(1.0));
+  rows->MoveNext();
+  EXPECT_EQ((*rows)["idArticolo"], Value(2));
+  EXPECT_EQ(Back("select idArticolo from tabDettaglioScontrini where idDettaglio=2"), Value(2));
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8001'"), Value(-2.0));
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8002'"), Value(-1.0));
+  EXPECT_EQ(Back("select Giacenza from tabArticoli where idArticolo=2"), Value(-1.0));
+  EXPECT_EQ(Count("tabGiacenze"), 2);
+}
+
+TEST_F(WarehouseTest, AnArticleThatCannotBeReadSetsOffTheRecoveryWhichRestoresIt) {
+  PosReceipt(1);
+  PosRow(11, 1);
+  SyncCollection receipts;
+  auto record = std::make_shared<clsSincroTestataScontrino>();
+  record->IdTestataPOS = 1;
+  receipts.Add(record, "ID_1");
+  int32_t kind = 1, causale = 1;
+  ASSERT_TRUE(PCassa_SincroScontrino(ctx, kind, receipts));
+  // The article component's connection breaks; the recovery connects it again.
+  testing_support::FaultInjector faults;
+  faults.FailMatching("from tabBarcode", "Communication link failure");
+  faults.Attach(ctx.sql_locale().connection());
+  EXPECT_TRUE(PCassa_AggiornaMagazzinoDaScontrino(ctx, kind, receipts, causale));
+  auto korv = Korv(ErrorLogLines());
+  ASSERT_EQ(korv.size(), 5u);  // barcode, connection, attempt, two states; then the reload works
+  EXPECT_NE(korv[0].find("il barcode che alza l'errore è : 8001"), std::string::npos);
+  EXPECT_EQ(Back("select CostoImponibile from tabDettaglioMagazzino"), Value(5.0));
+  EXPECT_EQ(Back("select Giacenza from tabBarcode where Barcode='8001'"), Value(-1.0));
 }
 
 TEST_F(WarehouseTest, ExitBInTheFirstPassRemovesTheReceiptAndItsMovementRows) {

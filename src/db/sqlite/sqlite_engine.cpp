@@ -9,6 +9,7 @@
 #include "db/column_type.h"
 #include "db/dialect.h"
 #include "db/error.h"
+#include "db/sqlite/literal_parameters.h"
 #include "db/sqlite/new_id_sql.h"
 #include "util/text.h"
 
@@ -16,7 +17,7 @@ namespace db::sqlite {
 namespace {
 
 constexpr int kBusyTimeoutMs = 15000;
-constexpr size_t kMaxCachedStatements = 256;
+constexpr size_t kMaxCachedStatements = 1024;
 
 struct Finalizer {
   void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
@@ -119,8 +120,7 @@ SqliteEngine::SqliteEngine(const std::string& path) {
 SqliteEngine::~SqliteEngine() { Close(); }
 
 void SqliteEngine::Close() {
-  for (auto& [sql, st] : cache_) sqlite3_finalize(st);
-  cache_.clear();
+  ForgetStatements();
   if (db_) sqlite3_close(db_);
   db_ = nullptr;
 }
@@ -152,10 +152,7 @@ sqlite3_stmt* SqliteEngine::Prepare(const std::string& sql) {
 sqlite3_stmt* SqliteEngine::Cached(const std::string& sql) {
   auto it = cache_.find(sql);
   if (it != cache_.end()) return it->second;
-  if (cache_.size() >= kMaxCachedStatements) {
-    for (auto& [text, st] : cache_) sqlite3_finalize(st);
-    cache_.clear();
-  }
+  if (cache_.size() >= kMaxCachedStatements) ForgetStatements();
   sqlite3_stmt* st = Prepare(sql);
   cache_.emplace(sql, st);
   return st;
@@ -186,36 +183,74 @@ void SqliteEngine::Bind(sqlite3_stmt* st, const std::vector<Value>& params, cons
   }
 }
 
+// The statement of a T-SQL text, rewritten and prepared once per shape: its literals become
+// numbered parameters (numbered, so that the rewriting may move them). A shape that does
+// not prepare is tried as the whole text, so that its error reads as before.
+sqlite3_stmt* SqliteEngine::Reusable(const std::string& tsql) {
+  ParameterizedSql p = ParameterizeLiterals(tsql);
+  sqlite3_stmt* st = nullptr;
+  auto it = shapes_.find(p.text);
+  if (it != shapes_.end()) {
+    st = it->second;
+  } else {
+    if (shapes_.size() >= kMaxCachedStatements) ForgetStatements();
+    std::string text = TsqlToSqlite(p.text);
+    if (sqlite3_prepare_v2(db_, text.c_str(), static_cast<int>(text.size()), &st, nullptr) != SQLITE_OK || !st) {
+      sqlite3_finalize(st);
+      st = Cached(TsqlToSqlite(tsql));  // throws the error of the text as written
+      sqlite3_reset(st);
+      return st;
+    }
+    shapes_.emplace(p.text, st);
+  }
+  for (Value& v : p.params) {
+    if (v.type() == Type::Text) v = Value(TextLiteralForSqlite(v.AsText()));
+  }
+  Bind(st, p.params, tsql);
+  return st;
+}
+
+void SqliteEngine::ForgetStatements() {
+  for (auto& [text, st] : cache_) sqlite3_finalize(st);
+  for (auto& [text, st] : shapes_) sqlite3_finalize(st);
+  cache_.clear();
+  shapes_.clear();
+}
+
 ResultSet SqliteEngine::Query(const std::string& tsql) {
-  std::string sql = TsqlToSqlite(tsql);
-  Statement st(Prepare(sql));
+  sqlite3_stmt* st = Reusable(tsql);
   ResultSet rs;
-  int n = sqlite3_column_count(st.get());
+  int n = sqlite3_column_count(st);
   std::vector<ColumnKind> kinds;
   for (int i = 0; i < n; ++i) {
-    const char* decl = sqlite3_column_decltype(st.get(), i);
-    rs.columns.push_back({sqlite3_column_name(st.get(), i), decl ? decl : ""});
+    const char* decl = sqlite3_column_decltype(st, i);
+    rs.columns.push_back({sqlite3_column_name(st, i), decl ? decl : ""});
     kinds.push_back(KindOf(rs.columns.back().decl_type));
   }
   int rc;
-  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     std::vector<Value> row;
     row.reserve(n);
-    for (int i = 0; i < n; ++i) row.push_back(ReadColumn(st.get(), i, kinds[i]));
+    for (int i = 0; i < n; ++i) row.push_back(ReadColumn(st, i, kinds[i]));
     rs.rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) Fail(tsql);
+  std::string error = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db_);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  if (!error.empty()) throw Error(error + " [SQL: " + tsql + "]");
   return rs;
 }
 
 int64_t SqliteEngine::Execute(const std::string& sql, const std::vector<Value>& params) {
   if (params.empty()) {
-    std::string text = TsqlToSqlite(sql);
-    Statement st(Prepare(text));
+    sqlite3_stmt* st = Reusable(sql);
     int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
-    if (rc != SQLITE_DONE) Fail(sql);
+    std::string error = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db_);
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (!error.empty()) throw Error(error + " [SQL: " + sql + "]");
     return sqlite3_changes64(db_);
   }
   sqlite3_stmt* st = Cached(sql);

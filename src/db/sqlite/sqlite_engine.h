@@ -35,13 +35,17 @@ class SqliteEngine : public Engine {
  private:
   sqlite3_stmt* Prepare(const std::string& sql);
   sqlite3_stmt* Cached(const std::string& sql);
+  sqlite3_stmt* Reusable(const std::string& tsql);
   void Bind(sqlite3_stmt* st, const std::vector<Value>& params, const std::string& sql);
   [[noreturn]] void Fail(const std::string& sql);
   // Runs a statement of our own (no dialect, no parameters).
   void Run(const std::string& sql);
 
   sqlite3* db_ = nullptr;
-  std::unordered_map<std::string, sqlite3_stmt*> cache_;  // parameterised statements
+  void ForgetStatements();
+
+  std::unordered_map<std::string, sqlite3_stmt*> cache_;   // statements by their SQLite text
+  std::unordered_map<std::string, sqlite3_stmt*> shapes_;  // statements by their T-SQL shape
 };
 
 }  // namespace db::sqlite

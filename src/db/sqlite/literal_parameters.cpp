@@ -1,0 +1,126 @@
+#include "db/sqlite/literal_parameters.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "util/text.h"
+
+namespace db::sqlite {
+namespace {
+
+bool WordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '@'; }
+
+bool StartsWithVerb(const std::string& sql) {
+  size_t i = 0;
+  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  size_t j = i;
+  while (j < sql.size() && WordChar(sql[j])) ++j;
+  std::string verb = util::ToLower(sql.substr(i, j - i));
+  return verb == "select" || verb == "insert" || verb == "update" || verb == "delete";
+}
+
+bool IsTypeName(const std::string& word) {
+  static const char* kTypes[] = {"varchar", "nvarchar", "char", "nchar", "decimal", "numeric", "float", "varbinary"};
+  for (const char* t : kTypes) {
+    if (util::EqualsNoCase(word, t)) return true;
+  }
+  return false;
+}
+
+// The end of the quoted text that starts at i (quote character q, doubled to escape it).
+size_t QuotedEnd(const std::string& s, size_t i, char q) {
+  for (++i; i < s.size(); ++i) {
+    if (s[i] != q) continue;
+    if (i + 1 < s.size() && s[i + 1] == q) {
+      ++i;
+      continue;
+    }
+    return i + 1;
+  }
+  return std::string::npos;
+}
+
+Value NumberValue(const std::string& digits) {
+  if (digits.find('.') != std::string::npos) return Value(std::strtod(digits.c_str(), nullptr));
+  return Value(static_cast<int64_t>(std::strtoll(digits.c_str(), nullptr, 10)));
+}
+
+}  // namespace
+
+ParameterizedSql ParameterizeLiterals(const std::string& sql) {
+  ParameterizedSql out;
+  if (!StartsWithVerb(sql)) return {sql, {}};
+  out.text.reserve(sql.size());
+  std::string last_word;     // the last word seen, lower case
+  std::string word_before;   // the word before an open parenthesis
+  bool select_list = false;  // between SELECT and its FROM, at the same depth
+  int depth = 0, select_depth = 0;
+  bool frozen = false;       // ORDER BY / GROUP BY reached: the rest stays as it is
+  char prev = ' ';           // the last character that is not white space
+  for (size_t i = 0; i < sql.size();) {
+    char c = sql[i];
+    if (c == '\'' || c == '"' || c == '[') {
+      size_t end = c == '[' ? sql.find(']', i) : QuotedEnd(sql, i, c);
+      if (end == std::string::npos) return {sql, {}};  // unbalanced: leave it to SQLite
+      if (c == '[') ++end;
+      bool literal = c == '\'' && !select_list && !frozen;
+      if (literal) {
+        out.params.push_back(Value(util::ReplaceAll(sql.substr(i + 1, end - i - 2), "''", "'")));
+        out.text += '?' + std::to_string(out.params.size());
+      } else {
+        out.text.append(sql, i, end - i);
+      }
+      i = end;
+      prev = 'x';
+      continue;
+    }
+    if (std::isdigit(static_cast<unsigned char>(c)) && !WordChar(prev) && prev != '.') {
+      size_t end = i;
+      while (end < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[end])) || sql[end] == '.')) ++end;
+      bool in_type = prev == '(' && IsTypeName(word_before);
+      bool literal = !select_list && !frozen && !in_type && (end >= sql.size() || !WordChar(sql[end]));
+      if (literal) {
+        out.params.push_back(NumberValue(sql.substr(i, end - i)));
+        out.text += '?' + std::to_string(out.params.size());
+      } else {
+        out.text.append(sql, i, end - i);
+      }
+      i = end;
+      prev = '0';
+      continue;
+    }
+    if (WordChar(c)) {
+      size_t end = i;
+      while (end < sql.size() && WordChar(sql[end])) ++end;
+      std::string word = util::ToLower(sql.substr(i, end - i));
+      if (word == "select") {
+        select_list = true;
+        select_depth = depth;
+      } else if (word == "from" && select_list && depth == select_depth) {
+        select_list = false;
+      } else if (word == "by" && (last_word == "order" || last_word == "group")) {
+        frozen = true;
+      }
+      last_word = word;
+      out.text.append(sql, i, end - i);
+      i = end;
+      prev = 'x';
+      continue;
+    }
+    if (c == '(') {
+      word_before = last_word;
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    }
+    if (!std::isspace(static_cast<unsigned char>(c))) {
+      prev = c;
+      if (c != '(') last_word.clear();
+    }
+    out.text += c;
+    ++i;
+  }
+  return out;
+}
+
+}  // namespace db::sqlite
