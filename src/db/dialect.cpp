@@ -378,12 +378,6 @@ std::vector<Token> PadTextComparisons(const std::vector<Token>& t) {
 
 }  // namespace
 
-std::string TextLiteralForSqlite(const std::string& text) {
-  if (text.size() < 10 || text.size() > 40 || text.find('/') == std::string::npos) return text;
-  std::string converted = DateLiteral("'" + text + "'");
-  return converted.substr(1, converted.size() - 2);
-}
-
 std::string TsqlToSqlite(std::string_view tsql) {
   std::vector<Token> tokens = PadTextComparisons(Tokenize(tsql));
   std::string out = Render(tokens, 0, tokens.size());

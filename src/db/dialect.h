@@ -11,9 +11,4 @@ namespace db {
 // "UPDATE t SET t.c = ... FROM a INNER JOIN t ON cond WHERE w" -> SQLite's UPDATE FROM.
 std::string TsqlToSqlite(std::string_view tsql);
 
-// The value of a text literal as the rewriting leaves it: a day/month/year date (with or
-// without its time) becomes ISO text, anything else stays as it is. For literals that are
-// bound as parameters instead of written into the text.
-std::string TextLiteralForSqlite(const std::string& text);
-
 }  // namespace db

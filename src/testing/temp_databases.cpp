@@ -1,10 +1,9 @@
 #include "testing/temp_databases.h"
 
-#include <cstdlib>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include "db/sqlite/create_database.h"
-
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,23 @@
 #include <stdexcept>
 
 namespace testing_support {
+namespace {
+
+// The instance lock is one per machine: every test process (and the runs it starts) gets
+// its own, so that tests never wait for each other or for a real run on this machine.
+struct OwnInstanceLock {
+  OwnInstanceLock()
+      : path((std::filesystem::temp_directory_path() / ("velkaris-test-" + std::to_string(getpid()) + ".lock")).string()) {
+    setenv("VELKARIS_LOCK_FILE", path.c_str(), 1);
+  }
+  ~OwnInstanceLock() {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+  }
+  std::string path;
+} own_instance_lock;
+
+}  // namespace
 
 TempDir::TempDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "velkaris-test-XXXXXX").string();
@@ -50,8 +66,6 @@ TempDatabases::TempDatabases()
     : front_path(dir.File("front.db")), back_path(dir.File("back.db")) {
   CreateDatabase(front_path, "frontoffice");
   CreateDatabase(back_path, "backoffice");
-  // The instance lock is one per machine: each test (and the runs it starts) gets its own.
-  setenv("VELKARIS_LOCK_FILE", dir.File("velkaris.lock").c_str(), 1);
   front = OpenSqlite(front_path);
   back = OpenSqlite(back_path);
 }

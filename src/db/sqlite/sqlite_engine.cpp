@@ -183,28 +183,23 @@ void SqliteEngine::Bind(sqlite3_stmt* st, const std::vector<Value>& params, cons
   }
 }
 
-// The statement of a T-SQL text, rewritten and prepared once per shape: its literals become
-// numbered parameters (numbered, so that the rewriting may move them). A shape that does
-// not prepare is tried as the whole text, so that its error reads as before.
+// The statement of a T-SQL text, prepared once per shape: once rewritten for SQLite, its
+// literals become parameters. A shape that does not prepare is tried as the whole text, so
+// that its error reads as before.
 sqlite3_stmt* SqliteEngine::Reusable(const std::string& tsql) {
-  ParameterizedSql p = ParameterizeLiterals(tsql);
+  std::string text = TsqlToSqlite(tsql);
+  ParameterizedSql p = ParameterizeLiterals(text);
   sqlite3_stmt* st = nullptr;
   auto it = shapes_.find(p.text);
   if (it != shapes_.end()) {
     st = it->second;
   } else {
     if (shapes_.size() >= kMaxCachedStatements) ForgetStatements();
-    std::string text = TsqlToSqlite(p.text);
-    if (sqlite3_prepare_v2(db_, text.c_str(), static_cast<int>(text.size()), &st, nullptr) != SQLITE_OK || !st) {
+    if (sqlite3_prepare_v2(db_, p.text.c_str(), static_cast<int>(p.text.size()), &st, nullptr) != SQLITE_OK || !st) {
       sqlite3_finalize(st);
-      st = Cached(TsqlToSqlite(tsql));  // throws the error of the text as written
-      sqlite3_reset(st);
-      return st;
+      return Cached(text);  // prepares the text as written, and throws its own error
     }
     shapes_.emplace(p.text, st);
-  }
-  for (Value& v : p.params) {
-    if (v.type() == Type::Text) v = Value(TextLiteralForSqlite(v.AsText()));
   }
   Bind(st, p.params, tsql);
   return st;
