@@ -432,7 +432,16 @@ TEST_F(RunDriverTest, AsUnitsOfWorkTheAccountCountsFailedAndAlreadyPresentReceip
   UseUnitsOfWork();
   Receipts(1, 3, 4);
   fake.fail_receipt_at = 2;
-  Main(ctx, "/no_wait", fake.Ops());
+  // A receipt is transferred only with its back-office header, which the fake writes too.
+  TransferOps ops = fake.Ops();
+  TransferOps with_header = ops;
+  with_header.sincro_scontrino = [&](Context& c, int32_t& kind, SyncCollection& single) {
+    if (!ops.sincro_scontrino(c, kind, single)) return false;
+    c.connDbLocale->Execute("insert into tabTestateScontrini (idTestata) values (" +
+                            std::to_string(single(1)->IdTestataScontrinoBKF) + ")");
+    return true;
+  };
+  Main(ctx, "/no_wait", with_header);
   const RunAccount& a = ctx.account;
   EXPECT_EQ(a.mode, "transactions");
   EXPECT_EQ(a.selected, 3);
@@ -443,7 +452,7 @@ TEST_F(RunDriverTest, AsUnitsOfWorkTheAccountCountsFailedAndAlreadyPresentReceip
   // Receipt 1 loses its flags (a crash after the commit): the next run finds it in the ledger.
   ctx.connDbPuntoCassa->Execute("update tabDettaglio set FlagExport = 0 where IdTestata = 1");
   fake.fail_receipt_at = 0;
-  Main(ctx, "/no_wait", fake.Ops());
+  Main(ctx, "/no_wait", with_header);
   EXPECT_EQ(a.selected, 2);  // receipt 1 again and receipt 2, which failed
   EXPECT_EQ(a.transferred, 1);
   EXPECT_EQ(a.already_present, 1);
