@@ -17,6 +17,9 @@ struct RunAccount {
   // start; `not_started` then says why.
   bool started = false;
   std::string not_started;
+  // The passes stopped before their end (a selection or a reconnection failed, or the first
+  // failing receipt of the per-statement mode ended the run).
+  bool ended_early = false;
 
   int64_t selected = 0;         // receipts of both passes
   int64_t transferred = 0;      // receipts written, reported and flagged by this run
@@ -36,7 +39,9 @@ struct RunAccount {
   std::string first_error;  // the first of them, without its time stamp
 
   // Every selected receipt is accounted for as transferred or already present.
-  bool Complete() const { return started && failed == 0 && transferred + already_present == selected; }
+  bool Complete() const {
+    return started && !ended_early && failed == 0 && transferred + already_present == selected;
+  }
 };
 
 }  // namespace velkaris

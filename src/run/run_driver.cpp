@@ -185,6 +185,7 @@ void CloseAccount(Context& ctx) {
 
 void Run(Context& ctx, const std::string& command_line, const TransferOps& ops) {
   RunAccount& a = ctx.account;
+  bool finished = false;
   ReadUnitOfWork(ctx);
   Guarded(ctx, "Main", [&] {
     if (!CheckLogsWritable(ctx)) {
@@ -221,8 +222,11 @@ void Run(Context& ctx, const std::string& command_line, const TransferOps& ops) 
     kind = 2;
     if (!RecuperaTestate(ctx, kind, second_pass)) return;
     a.selected += static_cast<int64_t>(second_pass.Count());
-    RunPass(ctx, 2, second_pass, ops);
+    a.ended_early = !RunPass(ctx, 2, second_pass, ops);
+    finished = true;
   });
+  // A selection, a reconnection or anything else that ended the passes before their end.
+  if (a.started && !finished) a.ended_early = true;
 }
 
 }  // namespace

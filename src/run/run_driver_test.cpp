@@ -175,6 +175,10 @@ TEST_F(RunDriverTest, AFailedFirstSelectionEndsTheRunBeforeEitherPass) {
   EXPECT_TRUE(fake.receipts.empty());
   EXPECT_TRUE(recorder.StatementsMatching("tabTestate.IdCausale=5").empty());
   EXPECT_EQ(ErrorsFrom("TovoVelkaris_RecuperaTestate").size(), 1u);
+  // Nothing was selected, yet the run did not do its job.
+  EXPECT_TRUE(ctx.account.started);
+  EXPECT_TRUE(ctx.account.ended_early);
+  EXPECT_FALSE(ctx.account.Complete());
 }
 
 TEST_F(RunDriverTest, BothConnectionsAreReopenedBeforeEvery50thReceipt) {

@@ -47,6 +47,7 @@ std::string SummaryJson(const RunAccount& a) {
   };
   field("outcome", Quote(Outcome(a)));
   field("not_started", a.started ? "null" : Quote(a.not_started));
+  field("ended_early", a.ended_early ? "true" : "false");
   field("mode", Quote(a.mode));
   field("start", IsoTime(a.start));
   field("end", IsoTime(a.end));
@@ -72,6 +73,7 @@ std::string SummaryLine(const RunAccount& a) {
            " receipts transferred";
     if (a.already_present) line += ", " + std::to_string(a.already_present) + " already present";
     if (a.failed) line += ", " + std::to_string(a.failed) + " failed";
+    if (a.ended_early) line += ", the run ended early";
     line += "; " + std::to_string(a.written.rows) + " rows, " + std::to_string(a.written.movements) + " movements";
   }
   line += "; " + std::to_string(a.errors) + (a.errors == 1 ? " error" : " errors") + " logged";

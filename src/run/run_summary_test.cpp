@@ -26,6 +26,7 @@ TEST(RunSummary, TheJsonAccountHoldsEveryFigureAndEscapesTheFirstError) {
             "{\n"
             "  \"outcome\": \"incomplete\",\n"
             "  \"not_started\": null,\n"
+            "  \"ended_early\": false,\n"
             "  \"mode\": \"transactions\",\n"
             "  \"start\": \"2026-12-04T19:05:11\",\n"
             "  \"end\": \"2026-12-04T19:06:02\",\n"
@@ -63,6 +64,11 @@ TEST(RunSummary, TheExitStatusAndTheLastLineTellHowTheRunWent) {
   EXPECT_EQ(ExitStatus(a), 1);
   EXPECT_EQ(SummaryLine(a), "velkaris: 1 of 3 receipts transferred, 1 failed; 12 rows, 11 movements; 1 error logged, "
                             "the first: x. Oggetto: MODULO \\Main");
+  a = Finished();
+  a.ended_early = true;  // e.g. the second selection failed: nothing was selected there
+  EXPECT_EQ(ExitStatus(a), 1);
+  EXPECT_EQ(SummaryLine(a),
+            "velkaris: 3 of 3 receipts transferred, the run ended early; 12 rows, 11 movements; 0 errors logged");
   RunAccount b;
   b.not_started = "a database connection could not be opened";
   EXPECT_EQ(ExitStatus(b), 2);
