@@ -28,7 +28,7 @@ void Connection::Open(const std::string& connection_string) {
     engine_ = std::make_unique<sqlite::SqliteEngine>(path);
     connection_string_ = connection_string;
     sqlite_ = true;
-  } else if (auto target = ToOdbc(connection_string, odbc_driver_)) {
+  } else if (auto target = ToOdbc(connection_string, odbc_options_)) {
     auto odbc = std::make_unique<odbc::OdbcEngine>(*target);
     sqlite_ = odbc->is_sqlite();
     engine_ = std::move(odbc);
@@ -39,12 +39,32 @@ void Connection::Open(const std::string& connection_string) {
   table_columns_.clear();
 }
 
+bool Connection::IsSqlServer() const {
+  auto* odbc = dynamic_cast<const odbc::OdbcEngine*>(engine_.get());
+  return odbc && odbc->is_sql_server();
+}
+
 void Connection::Close() {
   if (!engine_) throw Error("Operation is not allowed when the object is closed.", 3704);
   engine_->Close();  // an open transaction is rolled back by the backend
   engine_.reset();
   in_transaction_ = false;
   cache_.Clear();
+  deferred_.clear();
+}
+
+void Connection::RunDeferredWrites() {
+  std::vector<std::pair<std::string, std::vector<Value>>> writes = std::move(deferred_);
+  deferred_.clear();
+  bool defer = defer_writes_;
+  defer_writes_ = false;
+  try {
+    for (const auto& [sql, params] : writes) ExecuteWithParams(sql, params);
+  } catch (...) {
+    defer_writes_ = defer;
+    throw;
+  }
+  defer_writes_ = defer;
 }
 
 void Connection::BeginTransaction() {
@@ -103,6 +123,11 @@ void Connection::Before(const std::string& sql) {
 int64_t Connection::Execute(const std::string& sql) { return ExecuteWithParams(sql, {}); }
 
 int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<Value>& params) {
+  if (defer_writes_ && !util::StartsWithNoCase(util::Trim(sql), "select")) {
+    engine();
+    deferred_.emplace_back(sql, params);
+    return 1;
+  }
   Before(sql);
   cache_.Written(sql);
   return engine_->Execute(sql, params);

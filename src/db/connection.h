@@ -12,6 +12,7 @@
 
 #include "db/engine.h"
 #include "db/error.h"
+#include "db/odbc_connection_string.h"
 #include "db/query_cache.h"
 #include "db/value.h"
 
@@ -34,8 +35,12 @@ class Connection {
   // (SQLOLEDB, SQLNCLI*, MSOLEDBSQL, translated for the ODBC driver set below) go through
   // ODBC. Throws db::Error with a readable reason on failure.
   void Open(const std::string& connection_string);
-  // The ODBC driver that SQL Server provider strings are translated for.
-  void set_odbc_driver(std::string driver) { odbc_driver_ = std::move(driver); }
+  // The ODBC driver that SQL Server provider strings are translated for, and what else the
+  // translation adds (workstation id, application name, query timeout).
+  void set_odbc_driver(std::string driver) { odbc_options_.driver = std::move(driver); }
+  void set_odbc_options(OdbcOptions options) { odbc_options_ = std::move(options); }
+  // True when the open connection is to Microsoft SQL Server (through ODBC).
+  bool IsSqlServer() const;
   void Close();
   int State() const { return engine_ ? 1 : 0; }  // 0 closed, 1 open
   // The string as the open connection reports it.
@@ -55,6 +60,16 @@ class Connection {
   void Savepoint(const std::string& name);
   void RollbackToSavepoint(const std::string& name);
   void ReleaseSavepoint(const std::string& name);
+
+  // Writes held back: while set, every statement that is not a read is kept (and reported
+  // as affecting one record) until RunDeferredWrites sends them in order. A unit of work
+  // spanning two databases uses it to write the second only once the first has committed.
+  void set_defer_writes(bool defer) { defer_writes_ = defer; }
+  size_t deferred_writes() const { return deferred_.size(); }
+  void DropDeferredWrites(size_t keep) {
+    if (keep < deferred_.size()) deferred_.resize(keep);
+  }
+  void RunDeferredWrites();
 
   // Which reads this connection may answer from what it read before (see QueryCache).
   void set_read_cache(ReadCache policy) { cache_.set_policy(policy); }
@@ -82,13 +97,15 @@ class Connection {
 
   std::unique_ptr<Engine> engine_;
   std::string connection_string_;
-  std::string odbc_driver_ = "FreeTDS";
+  OdbcOptions odbc_options_;
   std::map<std::string, std::vector<TableColumn>> table_columns_;  // lower-case table name
   StatementHook hook_;
   uint64_t statements_ = 0;
   bool in_transaction_ = false;
   bool sqlite_ = false;
   QueryCache cache_;
+  bool defer_writes_ = false;
+  std::vector<std::pair<std::string, std::vector<Value>>> deferred_;
 };
 
 }  // namespace db

@@ -16,9 +16,7 @@ namespace platform {
 std::string ComputerName() {
   char buf[HOST_NAME_MAX + 1] = {};
   if (gethostname(buf, sizeof buf - 1) != 0) return "";
-  std::string name(buf);
-  if (name.size() > 31) name.resize(31);
-  return name;
+  return buf;
 }
 
 std::string ProgramDir() {

@@ -5,7 +5,8 @@
 
 namespace platform {
 
-// The computer name (at most 31 characters, as the guard's name buffer holds).
+// The computer name, whole: the name FreeTDS and the translated connection strings send as
+// the workstation, which the guard compares with.
 std::string ComputerName();
 // The directory of the running executable.
 std::string ProgramDir();

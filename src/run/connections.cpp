@@ -3,6 +3,7 @@
 #include "db/error.h"
 #include "data/configuration.h"
 #include "core/failure.h"
+#include "run/guard.h"
 #include "util/text.h"
 
 namespace velkaris {
@@ -57,6 +58,28 @@ std::string MissingStringReason(Context& ctx, const Pair& p) {
   return "The connection string is empty: " + value + " is missing or empty in " + where + ".";
 }
 
+// A timeout in seconds from the registry; a value that is not a number keeps the default.
+int Seconds(Context& ctx, const char* name, int fallback) {
+  db::Value v = GetKeyValue(ctx, "Options", name, db::Value(fallback));
+  try {
+    int32_t n = db::CLng(v);
+    return n >= 0 ? n : fallback;
+  } catch (const std::exception&) {
+    return fallback;
+  }
+}
+
+// The driver for SQL Server strings, this machine's name as the workstation the guard
+// compares with, the program's name for strings that give none, and the query timeout.
+db::OdbcOptions OdbcOptionsOf(Context& ctx) {
+  db::OdbcOptions o;
+  o.driver = db::CStr(GetKeyValue(ctx, "Options", "Velkarys.OdbcDriver", db::Value(db::kDefaultOdbcDriver)));
+  o.workstation_id = funGetNomeComputer(ctx);
+  o.default_application = kApplicationName;
+  o.query_timeout = Seconds(ctx, "Velkarys.CommandTimeout", 30);
+  return o;
+}
+
 bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
   bool result = false;
   Guarded(ctx, p.source, [&] {
@@ -73,7 +96,7 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
     std::string cs = db::CStr(GetKeyValue(ctx, "Options", p.registry_value, db::Value("")));
     cs = util::ReplaceAll(cs, "Timeout=1;", "Timeout=10;");
     if (util::Trim(cs).empty()) throw db::Error(MissingStringReason(ctx, p));
-    conn->set_odbc_driver(db::CStr(GetKeyValue(ctx, "Options", "Velkarys.OdbcDriver", db::Value("FreeTDS"))));
+    conn->set_odbc_options(OdbcOptionsOf(ctx));
     conn->Open(cs);
     // Receipts as units of work read master data once; the back office on SQLite, whose
     // write lock the batch holds, also keeps every read until something it read changes.

@@ -45,6 +45,10 @@ void FlagTransferredReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_tes
                                                " and (FlagExport=0 or FlagExport is null)");
   int64_t payments = ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" + flag +
                                                    " where idTestata=" + pos + " and (FlagExport=0 or FlagExport is null)");
+  // Its discount reasons went into the back office with it.
+  ctx.connDbPuntoCassa->Execute("update tabGiustificaSconto set flagExport=" + flag + ", dataExport=" +
+                                DateForSql(ctx, ctx.clock.Now().DateOnly(), false, false, false) +
+                                " where idTestataMovimento=" + pos + " and isnull(flagExport,0)=0");
   ctx.logs.ScriviLogSincro("Scontrino POS id:" + pos + " gia' trasferito nello scontrino backoffice id:" +
                            std::to_string(id_testata_bkf) + ": segnate come esportate " + std::to_string(rows) +
                            " righe e " + std::to_string(payments) + " pagamenti rimasti.");

@@ -56,12 +56,19 @@ ReceiptBatch::~ReceiptBatch() {
     if (ctx_.connDbLocale && ctx_.connDbLocale->State() == 1) ctx_.connDbLocale->RollbackTransaction();
   } catch (...) {
   }
+  if (ctx_.connDbPuntoCassa) {
+    ctx_.connDbPuntoCassa->DropDeferredWrites(0);
+    ctx_.connDbPuntoCassa->set_defer_writes(false);
+  }
   ctx_.uow.payments_to_flag.clear();
 }
 
+// The front office is written only once the back office has committed: its writes during
+// the batch (the discount reasons it marks copied) are held back until then.
 void ReceiptBatch::Begin() {
   if (Back(ctx_).InTransaction()) return;
   Back(ctx_).BeginTransaction();
+  ctx_.connDbPuntoCassa->set_defer_writes(true);
   began_tick_ = ctx_.clock.TickCount();
   written_at_begin_ = ctx_.account.written;
 }
@@ -75,6 +82,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
   } else {
     size_t payments_mark = ctx_.uow.payments_to_flag.size();
     const RunAccount::Written written_before = ctx_.account.written;
+    size_t front_mark = ctx_.connDbPuntoCassa->deferred_writes();
     Back(ctx_).Savepoint(kSavepoint);
     ctx_.logs.BeginCapture();
     bool ok = Attempt(kind, single, ops);
@@ -86,6 +94,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
       ctx_.uow.payments_to_flag.resize(payments_mark);
       ctx_.account.written = written_before;  // its writes are rolled back
       ++ctx_.account.failed;
+      ctx_.connDbPuntoCassa->DropDeferredWrites(front_mark);
       try {
         Back(ctx_).RollbackToSavepoint(kSavepoint);
         Back(ctx_).ReleaseSavepoint(kSavepoint);
@@ -138,6 +147,7 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
   present_.clear();
   ctx_.uow.payments_to_flag.clear();
   ctx_.account.written = written_at_begin_;
+  ctx_.connDbPuntoCassa->DropDeferredWrites(0);
 }
 
 void ReceiptBatch::Commit() {
@@ -161,8 +171,10 @@ void ReceiptBatch::Commit() {
   // The flags are a cache of the ledger: a crash from here on loses none of the receipts,
   // the next run finds them in the ledger and only sets their flags.
   db::Connection& front = *ctx_.connDbPuntoCassa;
+  front.set_defer_writes(false);
   front.BeginTransaction();
   try {
+    front.RunDeferredWrites();
     FlagTransferredPayments(ctx_, payments);
     for (SyncCollection& single : done) {
       ParseCollectionForLoggin(ctx_, single);

@@ -17,4 +17,9 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix);
 // Replaces every occurrence of `from` (exact, case-sensitive).
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 
+// UTF-8 and UTF-16 (the wide characters of ODBC and of SQL Server's nvarchar). A byte that
+// is not valid UTF-8 is taken as a Latin-1 character, so legacy text is never dropped.
+std::u16string Utf8ToUtf16(std::string_view s);
+std::string Utf16ToUtf8(std::u16string_view s);
+
 }  // namespace util

@@ -10,35 +10,29 @@
 #include "db/column_type.h"
 #include "db/dialect.h"
 #include "db/error.h"
+#include "db/odbc/odbc_diagnostics.h"
+#include "db/odbc/odbc_parameters.h"
+#include "db/odbc/odbc_results.h"
+#include "db/odbc/odbc_timeouts.h"
 #include "db/sqlite/new_id_sql.h"
 #include "util/text.h"
 
 namespace db::odbc {
 namespace {
 
-std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
-  std::string all;
-  SQLCHAR state[6], message[1024];
-  SQLINTEGER native = 0;
-  SQLSMALLINT length = 0;
-  for (SQLSMALLINT i = 1; SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, &length) == SQL_SUCCESS;
-       ++i) {
-    if (!all.empty()) all += " ";
-    all += reinterpret_cast<char*>(message);
-  }
-  return all.empty() ? "ODBC call failed" : all;
-}
+// Integrated security is Kerberos on this system: say what it needs.
+constexpr const char* kIntegratedSecurityHint =
+    " Integrated Security (SSPI) logs in with Kerberos here: this till needs a Kerberos ticket of a domain "
+    "account (kinit, or a keytab), and the server a registered SPN. Without one, give a SQL Server login "
+    "(User ID and Password) instead; FreeTDS also takes a Windows account as User ID=DOMAIN\\user with its "
+    "Password.";
 
-void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const std::string& sql) {
-  if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) return;
-  throw Error(Diagnostics(type, handle) + (sql.empty() ? "" : " [SQL: " + sql + "]"));
-}
-
-// A statement handle freed on every way out.
+// A statement handle freed on every way out, with the connection's query timeout.
 class Statement {
  public:
-  explicit Statement(SQLHDBC dbc) {
+  Statement(SQLHDBC dbc, int query_timeout) {
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h_))) throw Error(Diagnostics(SQL_HANDLE_DBC, dbc));
+    SetQueryTimeout(h_, query_timeout);
   }
   ~Statement() { SQLFreeHandle(SQL_HANDLE_STMT, h_); }
   SQLHSTMT get() const { return h_; }
@@ -47,136 +41,25 @@ class Statement {
   SQLHSTMT h_ = SQL_NULL_HSTMT;
 };
 
-// The buffers of one bound parameter; they must live until the statement has run.
-struct Bound {
-  SQLLEN indicator = 0;
-  SQLINTEGER l = 0;
-  SQLBIGINT ll = 0;
-  double d = 0;
-  unsigned char b = 0;
-  std::string text;
-  SQL_TIMESTAMP_STRUCT ts{};
-};
-
-void Bind(SQLHSTMT st, SQLUSMALLINT index, const Value& v, Bound& b, bool sqlite, const std::string& sql) {
-  SQLSMALLINT c_type = SQL_C_CHAR, sql_type = SQL_VARCHAR;
-  SQLPOINTER data = nullptr;
-  SQLULEN size = 0;
-  SQLSMALLINT digits = 0;
-  switch (v.type()) {
-    case Type::Null: b.indicator = SQL_NULL_DATA, size = 1; break;
-    case Type::Boolean: b.b = v.AsBool() ? 1 : 0, c_type = SQL_C_BIT, sql_type = SQL_BIT, data = &b.b; break;
-    case Type::Long: b.l = v.AsLong(), c_type = SQL_C_SLONG, sql_type = SQL_INTEGER, data = &b.l; break;
-    case Type::LongLong: b.ll = v.AsLongLong(), c_type = SQL_C_SBIGINT, sql_type = SQL_BIGINT, data = &b.ll; break;
-    case Type::Double: b.d = v.AsDouble(), c_type = SQL_C_DOUBLE, sql_type = SQL_DOUBLE, data = &b.d; break;
-    case Type::Text:
-      b.text = v.AsText();
-      b.indicator = static_cast<SQLLEN>(b.text.size());
-      data = b.text.data();
-      size = std::max<SQLULEN>(b.text.size(), 1);
-      break;
-    case Type::Date:
-      if (sqlite) {  // kept as ISO text, the form the program compares with
-        b.text = ToIso(v.AsDate());
-        b.indicator = static_cast<SQLLEN>(b.text.size());
-        data = b.text.data();
-        size = b.text.size();
-      } else {
-        Date::Parts p = v.AsDate().ToParts();
-        b.ts = {static_cast<SQLSMALLINT>(p.year), static_cast<SQLUSMALLINT>(p.month), static_cast<SQLUSMALLINT>(p.day),
-                static_cast<SQLUSMALLINT>(p.hour), static_cast<SQLUSMALLINT>(p.minute),
-                static_cast<SQLUSMALLINT>(p.second), static_cast<SQLUINTEGER>(p.millisecond * 1000000)};
-        c_type = SQL_C_TYPE_TIMESTAMP, sql_type = SQL_TYPE_TIMESTAMP, data = &b.ts, size = 23, digits = 3;
-      }
-      break;
+// INSERT, UPDATE, DELETE or MERGE: a statement that may fire triggers.
+bool IsDataChange(const std::string& sql) {
+  std::string_view text = util::Trim(sql);
+  for (const char* verb : {"insert", "update", "delete", "merge"}) {
+    size_t n = std::strlen(verb);
+    if (util::StartsWithNoCase(text, verb) && (text.size() == n || std::isspace(static_cast<unsigned char>(text[n])))) {
+      return true;
+    }
   }
-  Check(SQLBindParameter(st, index, SQL_PARAM_INPUT, c_type, sql_type, size, digits, data, 0, &b.indicator),
-        SQL_HANDLE_STMT, st, sql);
+  return false;
 }
 
-bool IsIntegerType(SQLSMALLINT t) { return t == SQL_INTEGER || t == SQL_SMALLINT || t == SQL_TINYINT; }
-bool IsFloatType(SQLSMALLINT t) {
-  return t == SQL_DOUBLE || t == SQL_FLOAT || t == SQL_REAL || t == SQL_NUMERIC || t == SQL_DECIMAL;
-}
-bool IsDateType(SQLSMALLINT t) {
-  return t == SQL_TYPE_TIMESTAMP || t == SQL_TYPE_DATE || t == SQL_TYPE_TIME || t == SQL_TIMESTAMP || t == SQL_DATE;
-}
-
-// The text of a column, read in pieces when it is long; false when Null.
-bool ReadText(SQLHSTMT st, SQLUSMALLINT i, std::string* out, const std::string& sql) {
-  out->clear();
-  char buf[4096];
-  for (;;) {
-    SQLLEN ind = 0;
-    SQLRETURN rc = SQLGetData(st, i, SQL_C_CHAR, buf, sizeof buf, &ind);
-    if (rc == SQL_NO_DATA) break;
-    Check(rc, SQL_HANDLE_STMT, st, sql);
-    if (ind == SQL_NULL_DATA) return false;
-    size_t got = (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf)) ? sizeof buf - 1 : static_cast<size_t>(ind);
-    out->append(buf, got);
-    if (rc == SQL_SUCCESS) break;
-  }
-  return true;
-}
-
-// A value whose type the driver did not tell (an SQLite expression): numbers and ISO dates
-// as SQLite stored them, anything else as text.
-Value FromUntypedText(const std::string& text) {
-  Date d;
-  bool iso_shape = text.size() >= 19 && text.compare(4, 1, "-") == 0 && text.compare(10, 1, " ") == 0;
-  if (iso_shape && ParseIso(text, &d)) return Value(d);
-  char* end = nullptr;
-  if (!text.empty() && (std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-')) {
-    long long ll = std::strtoll(text.c_str(), &end, 10);
-    if (*end == '\0') return ll >= INT32_MIN && ll <= INT32_MAX ? Value(static_cast<int32_t>(ll)) : Value(static_cast<int64_t>(ll));
-    double dv = std::strtod(text.c_str(), &end);
-    if (*end == '\0') return Value(dv);
-  }
-  return Value(text);
-}
-
-// How a result column is read: its ODBC type, and whether SQLite's driver only guessed a
-// text type for an expression.
-struct ColumnType {
-  SQLSMALLINT type;
-  bool untyped;
-};
-
-Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnType column, bool sqlite, const std::string& sql) {
-  SQLSMALLINT type = column.type;
-  SQLLEN ind = 0;
-  if (IsIntegerType(type) || type == SQL_BIGINT) {
-    SQLBIGINT v = 0;
-    Check(SQLGetData(st, i, SQL_C_SBIGINT, &v, 0, &ind), SQL_HANDLE_STMT, st, sql);
-    if (ind == SQL_NULL_DATA) return Value();
-    if (type == SQL_BIGINT || v < INT32_MIN || v > INT32_MAX) return Value(static_cast<int64_t>(v));
-    return Value(static_cast<int32_t>(v));
-  }
-  if (type == SQL_BIT) {
-    SQLINTEGER v = 0;
-    Check(SQLGetData(st, i, SQL_C_SLONG, &v, 0, &ind), SQL_HANDLE_STMT, st, sql);
-    return ind == SQL_NULL_DATA ? Value() : Value(v != 0);
-  }
-  if (IsFloatType(type)) {
-    double v = 0;
-    Check(SQLGetData(st, i, SQL_C_DOUBLE, &v, 0, &ind), SQL_HANDLE_STMT, st, sql);
-    return ind == SQL_NULL_DATA ? Value() : Value(v);
-  }
-  if (IsDateType(type) && !sqlite) {
-    SQL_TIMESTAMP_STRUCT ts{};
-    Check(SQLGetData(st, i, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind), SQL_HANDLE_STMT, st, sql);
-    if (ind == SQL_NULL_DATA) return Value();
-    return Value(Date::FromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
-                                 static_cast<int>(ts.fraction / 1000000)));
-  }
-  std::string text;
-  if (!ReadText(st, i, &text, sql)) return Value();
-  if (IsDateType(type)) {
-    Date d;
-    return ParseIso(text, &d) ? Value(d) : Value(text);
-  }
-  if (column.untyped) return FromUntypedText(text);
-  return Value(std::move(text));
+// One round trip: the text with its parameters bound goes straight to the server
+// (sp_executesql on SQL Server), never prepared first. SQL Server gets the text in wide
+// characters.
+SQLRETURN ExecDirect(SQLHSTMT st, std::string& text, bool sqlite) {
+  if (sqlite) return SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+  std::u16string wide = util::Utf8ToUtf16(text);
+  return SQLExecDirectW(st, reinterpret_cast<SQLWCHAR*>(wide.data()), static_cast<SQLINTEGER>(wide.size()));
 }
 
 }  // namespace
@@ -192,10 +75,8 @@ OdbcEngine::OdbcEngine(const OdbcTarget& target) {
     throw Error("Cannot start ODBC: " + Diagnostics(SQL_HANDLE_ENV, env));
   }
   dbc_ = dbc;
-  if (target.login_timeout > 0) {
-    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(target.login_timeout)),
-                      0);
-  }
+  SetLoginTimeout(dbc, target.login_timeout);
+  query_timeout_ = target.query_timeout;
   SQLCHAR out[2048];
   SQLSMALLINT out_length = 0;
   std::string cs = target.connection_string;
@@ -203,6 +84,7 @@ OdbcEngine::OdbcEngine(const OdbcTarget& target) {
                                   &out_length, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(rc)) {
     std::string why = Diagnostics(SQL_HANDLE_DBC, dbc);
+    if (target.integrated_security) why += kIntegratedSecurityHint;
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     dbc_ = nullptr;
     Close();
@@ -213,7 +95,8 @@ OdbcEngine::OdbcEngine(const OdbcTarget& target) {
   SQLGetInfo(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dbms_length);
   std::string name = util::ToLower(dbms);
   sqlite_ = name.find("sqlite") != std::string::npos;
-  if (name.find("sql server") != std::string::npos) Execute("SET DATEFORMAT dmy", {});
+  sql_server_ = name.find("sql server") != std::string::npos;
+  if (sql_server_) Execute("SET DATEFORMAT dmy", {});
 }
 
 OdbcEngine::~OdbcEngine() { Close(); }
@@ -232,61 +115,38 @@ void OdbcEngine::Close() {
 
 std::string OdbcEngine::Translate(const std::string& sql) const { return sqlite_ ? TsqlToSqlite(sql) : sql; }
 
-ResultSet OdbcEngine::Run(const std::string& sql, const std::vector<Value>& params, bool prepared, int64_t* rows) {
+ResultSet OdbcEngine::Run(const std::string& sql, const std::vector<Value>& params, bool translated, int64_t* rows) {
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
-  Statement st(static_cast<SQLHDBC>(dbc_));
-  std::string text = prepared ? sql : Translate(sql);
-  std::vector<Bound> bound(params.size());
-  SQLRETURN rc;
-  if (params.empty()) {
-    rc = SQLExecDirect(st.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
-  } else {
-    Check(SQLPrepare(st.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQL_HANDLE_STMT, st.get(), sql);
-    for (size_t i = 0; i < params.size(); ++i) {
-      Bind(st.get(), static_cast<SQLUSMALLINT>(i + 1), params[i], bound[i], sqlite_, sql);
-    }
-    rc = SQLExecute(st.get());
+  Statement st(static_cast<SQLHDBC>(dbc_), query_timeout_);
+  std::string text = translated ? sql : Translate(sql);
+  std::vector<BoundParameter> bound(params.size());
+  for (size_t i = 0; i < params.size(); ++i) {
+    BindParameter(st.get(), static_cast<SQLUSMALLINT>(i + 1), params[i], bound[i], sqlite_, sql);
   }
-  Check(rc, SQL_HANDLE_STMT, st.get(), sql);
-  ResultSet rs;
-  if (rows) {
-    SQLLEN count = 0;
-    if (rc != SQL_NO_DATA) SQLRowCount(st.get(), &count);
-    *rows = count < 0 ? 0 : count;
-  }
-  SQLSMALLINT n = 0;
-  SQLNumResultCols(st.get(), &n);
-  std::vector<ColumnType> types(n);
-  for (SQLSMALLINT i = 1; i <= n; ++i) {
-    SQLCHAR name[256];
-    SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    Check(SQLDescribeCol(st.get(), i, name, sizeof name, &name_length, &type, &size, &digits, &nullable),
-          SQL_HANDLE_STMT, st.get(), sql);
-    SQLCHAR type_name[128] = {};
-    SQLSMALLINT type_name_length = 0;
-    SQLColAttribute(st.get(), i, SQL_DESC_TYPE_NAME, type_name, sizeof type_name, &type_name_length, nullptr);
-    std::string declared = reinterpret_cast<char*>(type_name);
-    types[i - 1] = {type, sqlite_ && type == SQL_VARCHAR && declared == "varchar"};
-    rs.columns.push_back({reinterpret_cast<char*>(name), declared});
-  }
-  if (n == 0) return rs;
-  while ((rc = SQLFetch(st.get())) != SQL_NO_DATA) {
-    Check(rc, SQL_HANDLE_STMT, st.get(), sql);
-    std::vector<Value> row;
-    row.reserve(n);
-    for (SQLSMALLINT i = 1; i <= n; ++i) row.push_back(ReadValue(st.get(), i, types[i - 1], sqlite_, sql));
-    rs.rows.push_back(std::move(row));
-  }
-  return rs;
+  StatementResults results = ReadResults(st.get(), ExecDirect(st.get(), text, sqlite_), sqlite_, sql);
+  if (rows) *rows = results.records_affected;
+  return std::move(results.rows);
 }
 
 ResultSet OdbcEngine::Query(const std::string& sql) { return Run(sql, {}, false, nullptr); }
 
 int64_t OdbcEngine::Execute(const std::string& sql, const std::vector<Value>& params) {
+  if (sql_server_ && params.empty() && IsDataChange(sql)) return ExecuteAsRpc(sql);
   int64_t rows = 0;
   Run(sql, params, !params.empty(), &rows);
   return rows;
+}
+
+// In a plain batch FreeTDS reports the count of a trigger without NOCOUNT as the statement's
+// own; through sp_executesql every count is a result of its own and the last is the
+// statement's. So a data change without parameters goes that way too.
+int64_t OdbcEngine::ExecuteAsRpc(const std::string& sql) {
+  if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  Statement st(static_cast<SQLHDBC>(dbc_), query_timeout_);
+  std::string call = "{call sp_executesql(?)}";
+  BoundParameter statement;
+  BindParameter(st.get(), 1, Value(sql), statement, false, sql);
+  return ReadResults(st.get(), ExecDirect(st.get(), call, false), false, sql).records_affected;
 }
 
 std::vector<TableColumn> OdbcEngine::Columns(const std::string& table) {
@@ -342,23 +202,28 @@ Value OdbcEngine::GetNewID(const std::string& schema, const std::string& table, 
     SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
     return id;
   }
-  Statement st(static_cast<SQLHDBC>(dbc_));
+  Statement st(static_cast<SQLHDBC>(dbc_), query_timeout_);
   std::string sql = "{call GetNewID(?,?,?,?,?)}";
-  Check(SQLPrepare(st.get(), reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), SQL_HANDLE_STMT, st.get(), sql);
-  std::vector<Bound> in(4);
-  Bind(st.get(), 1, Value(schema), in[0], false, sql);
-  Bind(st.get(), 2, Value(table), in[1], false, sql);
-  Bind(st.get(), 3, Value(column), in[2], false, sql);
-  Bind(st.get(), 4, Value(check_conflict), in[3], false, sql);
+  std::vector<BoundParameter> in(4);
+  BindParameter(st.get(), 1, Value(schema), in[0], false, sql);
+  BindParameter(st.get(), 2, Value(table), in[1], false, sql);
+  BindParameter(st.get(), 3, Value(column), in[2], false, sql);
+  BindParameter(st.get(), 4, Value(check_conflict), in[3], false, sql);
   SQLINTEGER id = 0;
   SQLLEN id_indicator = 0;
   Check(SQLBindParameter(st.get(), 5, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0, &id_indicator),
         SQL_HANDLE_STMT, st.get(), sql);
-  Check(SQLExecute(st.get()), SQL_HANDLE_STMT, st.get(), sql);
   // Output parameters arrive once every result has been read.
-  SQLRETURN rc;
-  while ((rc = SQLMoreResults(st.get())) != SQL_NO_DATA) Check(rc, SQL_HANDLE_STMT, st.get(), sql);
+  ReadResults(st.get(), ExecDirect(st.get(), sql, false), false, sql);
   return id_indicator == SQL_NULL_DATA ? Value() : Value(static_cast<int32_t>(id));
+}
+
+int OdbcEngine::DriverLoginTimeout() const { return dbc_ ? LoginTimeout(static_cast<SQLHDBC>(dbc_)) : -1; }
+
+int OdbcEngine::DriverQueryTimeout() const {
+  if (!dbc_) return -1;
+  Statement st(static_cast<SQLHDBC>(dbc_), query_timeout_);
+  return QueryTimeout(st.get());
 }
 
 // SQLite through its driver takes our own BEGIN IMMEDIATE (the driver's own transactions

@@ -31,14 +31,21 @@ class OdbcEngine : public Engine {
   void ReleaseSavepoint(const std::string& name) override;
 
   bool is_sqlite() const { return sqlite_; }
+  bool is_sql_server() const { return sql_server_; }
+  // The timeouts the driver holds (seconds), as it reports them.
+  int DriverLoginTimeout() const;
+  int DriverQueryTimeout() const;
 
  private:
-  ResultSet Run(const std::string& sql, const std::vector<Value>& params, bool prepared, int64_t* rows);
+  ResultSet Run(const std::string& sql, const std::vector<Value>& params, bool translated, int64_t* rows);
   std::string Translate(const std::string& sql) const;
+  int64_t ExecuteAsRpc(const std::string& sql);
 
   void* env_ = nullptr;
   void* dbc_ = nullptr;
   bool sqlite_ = false;
+  bool sql_server_ = false;
+  int query_timeout_ = 0;
   bool in_transaction_ = false;
 };
 

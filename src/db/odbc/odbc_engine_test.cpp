@@ -30,7 +30,7 @@ TEST(OdbcConnectionString, SqlServerProvidersBecomeOdbcStrings) {
        "FreeTDS",
        "Driver={FreeTDS};Server=SRV\\SHOP;Database=Negozio;UID=sa;PWD=pw;APP=Velkaris;TDS_Version=7.4;"
        "ClientCharset=UTF-8;",
-       0},
+       15},
       {"provider = sqlncli11 ; data source = tcp:10.0.0.5,1433 ; initial catalog = Front ; integrated security = SSPI ;"
        " application name = Velkaris ; connect timeout = 10",
        "FreeTDS",
@@ -40,16 +40,18 @@ TEST(OdbcConnectionString, SqlServerProvidersBecomeOdbcStrings) {
       {"Provider=MSOLEDBSQL;Server=(local);Database=Back;UID=u;PWD='p;w';Timeout=10;Persist Security Info=False;"
        "Encrypt=yes;TrustServerCertificate=yes",
        "ODBC Driver 18 for SQL Server",
-       "Driver={ODBC Driver 18 for SQL Server};Server=localhost;Database=Back;UID=u;PWD=p;w;Encrypt=yes;"
+       "Driver={ODBC Driver 18 for SQL Server};Server=localhost;Database=Back;UID=u;PWD={p;w};Encrypt=yes;"
        "TrustServerCertificate=yes;",
        10},
       {"Provider=SQLOLEDB;Data Source=db1,14330;Trusted_Connection=yes;", "ODBC Driver 17 for SQL Server",
-       "Driver={ODBC Driver 17 for SQL Server};Server=tcp:db1,14330;Trusted_Connection=Yes;", 0},
-      {"Driver={FreeTDS};Server=a;Port=1433;Database=b", "FreeTDS", "Driver={FreeTDS};Server=a;Port=1433;Database=b;", 0},
-      {"DSN=shop;", "FreeTDS", "DSN=shop;", 0},
+       "Driver={ODBC Driver 17 for SQL Server};Server=tcp:db1,14330;Trusted_Connection=Yes;Encrypt=no;", 15},
+      {"Driver={FreeTDS};Server=a;Port=1433;Database=b", "FreeTDS", "Driver={FreeTDS};Server=a;Port=1433;Database=b;", 15},
+      {"DSN=shop;", "FreeTDS", "DSN=shop;", 15},
   };
   for (const Case& c : cases) {
-    auto t = ToOdbc(c.ado, c.driver);
+    OdbcOptions options;
+    options.driver = c.driver;
+    auto t = ToOdbc(c.ado, options);
     ASSERT_TRUE(t.has_value()) << c.ado;
     EXPECT_EQ(t->connection_string, c.odbc) << c.ado;
     EXPECT_EQ(t->login_timeout, c.timeout) << c.ado;

@@ -1,0 +1,88 @@
+#include "db/odbc/odbc_parameters.h"
+
+#include <sqlext.h>
+
+#include "db/odbc/odbc_diagnostics.h"
+#include "util/text.h"
+
+namespace db::odbc {
+namespace {
+
+struct Binding {
+  SQLSMALLINT c_type = SQL_C_CHAR, sql_type = SQL_VARCHAR;
+  SQLPOINTER data = nullptr;
+  SQLULEN size = 0;
+  SQLSMALLINT digits = 0;
+  SQLLEN buffer_length = 0;
+};
+
+// SQL Server: UTF-16 as NVARCHAR(4000), or NVARCHAR(MAX) (size 0) beyond 4000 characters.
+// A Null goes the same way: it converts to any column type, and keeps one declaration.
+Binding WideText(const Value& v, BoundParameter& b) {
+  Binding g;
+  g.c_type = SQL_C_WCHAR, g.sql_type = SQL_WVARCHAR;
+  if (v.IsNull()) {
+    b.indicator = SQL_NULL_DATA;
+    g.size = kNVarCharChars;
+    return g;
+  }
+  b.wide = util::Utf8ToUtf16(v.AsText());
+  b.indicator = static_cast<SQLLEN>(b.wide.size() * sizeof(char16_t));
+  g.data = b.wide.data();
+  g.buffer_length = b.indicator;
+  g.size = b.wide.size() <= kNVarCharChars ? kNVarCharChars : b.wide.size();
+  if (b.wide.size() > kNVarCharChars) g.sql_type = SQL_WLONGVARCHAR;
+  return g;
+}
+
+Binding NarrowText(const std::string& text, BoundParameter& b) {
+  Binding g;
+  b.text = text;
+  b.indicator = static_cast<SQLLEN>(b.text.size());
+  g.data = b.text.data();
+  g.buffer_length = b.indicator;
+  g.size = std::max<SQLULEN>(b.text.size(), 1);
+  return g;
+}
+
+Binding Timestamp(const Date& d, BoundParameter& b) {
+  Date::Parts p = d.ToParts();
+  b.ts = {static_cast<SQLSMALLINT>(p.year),   static_cast<SQLUSMALLINT>(p.month),  static_cast<SQLUSMALLINT>(p.day),
+          static_cast<SQLUSMALLINT>(p.hour),  static_cast<SQLUSMALLINT>(p.minute), static_cast<SQLUSMALLINT>(p.second),
+          static_cast<SQLUINTEGER>(p.millisecond * 1000000)};
+  Binding g;
+  g.c_type = SQL_C_TYPE_TIMESTAMP, g.sql_type = SQL_TYPE_TIMESTAMP, g.data = &b.ts, g.size = 23, g.digits = 3;
+  return g;
+}
+
+}  // namespace
+
+void BindParameter(SQLHSTMT st, SQLUSMALLINT index, const Value& v, BoundParameter& b, bool sqlite,
+                   const std::string& sql) {
+  Binding g;
+  switch (v.type()) {
+    case Type::Null:
+      if (!sqlite) {
+        g = WideText(v, b);
+      } else {
+        b.indicator = SQL_NULL_DATA, g.size = 1;
+      }
+      break;
+    case Type::Boolean: b.b = v.AsBool() ? 1 : 0, g.c_type = SQL_C_BIT, g.sql_type = SQL_BIT, g.data = &b.b; break;
+    case Type::Long: b.l = v.AsLong(), g.c_type = SQL_C_SLONG, g.sql_type = SQL_INTEGER, g.data = &b.l; break;
+    case Type::LongLong:
+      b.ll = v.AsLongLong(), g.c_type = SQL_C_SBIGINT, g.sql_type = SQL_BIGINT, g.data = &b.ll;
+      break;
+    case Type::Double: b.d = v.AsDouble(), g.c_type = SQL_C_DOUBLE, g.sql_type = SQL_DOUBLE, g.data = &b.d; break;
+    case Type::Text: g = sqlite ? NarrowText(v.AsText(), b) : WideText(v, b); break;
+    case Type::Date:
+      // SQLite keeps dates as ISO text, the form the program compares with.
+      g = sqlite ? NarrowText(ToIso(v.AsDate()), b) : Timestamp(v.AsDate(), b);
+      break;
+  }
+  Check(SQLBindParameter(st, index, SQL_PARAM_INPUT, g.c_type, g.sql_type, g.size, g.digits, g.data,
+                         g.buffer_length, &b.indicator),
+        SQL_HANDLE_STMT, st, sql);
+}
+
+}  // namespace db::odbc

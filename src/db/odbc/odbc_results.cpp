@@ -1,0 +1,169 @@
+#include "db/odbc/odbc_results.h"
+
+#include <sqlext.h>
+
+#include <cctype>
+#include <cstdlib>
+
+#include "db/odbc/odbc_diagnostics.h"
+#include "util/text.h"
+
+namespace db::odbc {
+namespace {
+
+bool IsIntegerType(SQLSMALLINT t) { return t == SQL_INTEGER || t == SQL_SMALLINT || t == SQL_TINYINT; }
+bool IsFloatType(SQLSMALLINT t) {
+  return t == SQL_DOUBLE || t == SQL_FLOAT || t == SQL_REAL || t == SQL_NUMERIC || t == SQL_DECIMAL;
+}
+bool IsDateType(SQLSMALLINT t) {
+  return t == SQL_TYPE_TIMESTAMP || t == SQL_TYPE_DATE || t == SQL_TYPE_TIME || t == SQL_TIMESTAMP || t == SQL_DATE;
+}
+
+// The text of a column, read in pieces when it is long; false when Null.
+bool ReadNarrowText(SQLHSTMT st, SQLUSMALLINT i, std::string* out, const std::string& sql) {
+  out->clear();
+  char buf[4096];
+  for (;;) {
+    SQLLEN ind = 0;
+    SQLRETURN rc = SQLGetData(st, i, SQL_C_CHAR, buf, sizeof buf, &ind);
+    if (rc == SQL_NO_DATA) break;
+    Check(rc, SQL_HANDLE_STMT, st, sql);
+    if (ind == SQL_NULL_DATA) return false;
+    size_t got = (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf)) ? sizeof buf - 1 : static_cast<size_t>(ind);
+    out->append(buf, got);
+    if (rc == SQL_SUCCESS) break;
+  }
+  return true;
+}
+
+// The same in wide characters (SQL Server), whatever the client character set.
+bool ReadWideText(SQLHSTMT st, SQLUSMALLINT i, std::string* out, const std::string& sql) {
+  std::u16string all;
+  SQLWCHAR buf[2048];
+  for (;;) {
+    SQLLEN ind = 0;
+    SQLRETURN rc = SQLGetData(st, i, SQL_C_WCHAR, buf, sizeof buf, &ind);
+    if (rc == SQL_NO_DATA) break;
+    Check(rc, SQL_HANDLE_STMT, st, sql);
+    if (ind == SQL_NULL_DATA) return false;
+    size_t room = sizeof buf / sizeof buf[0] - 1;
+    size_t got = (ind == SQL_NO_TOTAL || ind / 2 >= static_cast<SQLLEN>(room)) ? room : static_cast<size_t>(ind / 2);
+    all.append(reinterpret_cast<const char16_t*>(buf), got);
+    if (rc == SQL_SUCCESS) break;
+  }
+  *out = util::Utf16ToUtf8(all);
+  return true;
+}
+
+// A value whose type the driver did not tell (an SQLite expression): numbers and ISO dates
+// as SQLite stored them, anything else as text.
+Value FromUntypedText(const std::string& text) {
+  Date d;
+  bool iso_shape = text.size() >= 19 && text.compare(4, 1, "-") == 0 && text.compare(10, 1, " ") == 0;
+  if (iso_shape && ParseIso(text, &d)) return Value(d);
+  char* end = nullptr;
+  if (!text.empty() && (std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-')) {
+    long long ll = std::strtoll(text.c_str(), &end, 10);
+    if (*end == '\0') return ll >= INT32_MIN && ll <= INT32_MAX ? Value(static_cast<int32_t>(ll)) : Value(static_cast<int64_t>(ll));
+    double dv = std::strtod(text.c_str(), &end);
+    if (*end == '\0') return Value(dv);
+  }
+  return Value(text);
+}
+
+// How a result column is read: its ODBC type, and whether SQLite's driver only guessed a
+// text type for an expression.
+struct ColumnType {
+  SQLSMALLINT type;
+  bool untyped;
+};
+
+Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnType column, bool sqlite, const std::string& sql) {
+  SQLSMALLINT type = column.type;
+  SQLLEN ind = 0;
+  if (IsIntegerType(type) || type == SQL_BIGINT) {
+    SQLBIGINT v = 0;
+    Check(SQLGetData(st, i, SQL_C_SBIGINT, &v, 0, &ind), SQL_HANDLE_STMT, st, sql);
+    if (ind == SQL_NULL_DATA) return Value();
+    if (type == SQL_BIGINT || v < INT32_MIN || v > INT32_MAX) return Value(static_cast<int64_t>(v));
+    return Value(static_cast<int32_t>(v));
+  }
+  if (type == SQL_BIT) {
+    SQLINTEGER v = 0;
+    Check(SQLGetData(st, i, SQL_C_SLONG, &v, 0, &ind), SQL_HANDLE_STMT, st, sql);
+    return ind == SQL_NULL_DATA ? Value() : Value(v != 0);
+  }
+  if (IsFloatType(type)) {
+    double v = 0;
+    Check(SQLGetData(st, i, SQL_C_DOUBLE, &v, 0, &ind), SQL_HANDLE_STMT, st, sql);
+    return ind == SQL_NULL_DATA ? Value() : Value(v);
+  }
+  if (IsDateType(type) && !sqlite) {
+    SQL_TIMESTAMP_STRUCT ts{};
+    Check(SQLGetData(st, i, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind), SQL_HANDLE_STMT, st, sql);
+    if (ind == SQL_NULL_DATA) return Value();
+    return Value(Date::FromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                                 static_cast<int>(ts.fraction / 1000000)));
+  }
+  std::string text;
+  bool read = sqlite ? ReadNarrowText(st, i, &text, sql) : ReadWideText(st, i, &text, sql);
+  if (!read) return Value();
+  if (IsDateType(type)) {
+    Date d;
+    return ParseIso(text, &d) ? Value(d) : Value(text);
+  }
+  if (column.untyped) return FromUntypedText(text);
+  return Value(std::move(text));
+}
+
+ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::string& sql) {
+  ResultSet rs;
+  std::vector<ColumnType> types(n);
+  for (SQLSMALLINT i = 1; i <= n; ++i) {
+    SQLCHAR name[256];
+    SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    Check(SQLDescribeCol(st, i, name, sizeof name, &name_length, &type, &size, &digits, &nullable), SQL_HANDLE_STMT,
+          st, sql);
+    SQLCHAR type_name[128] = {};
+    SQLSMALLINT type_name_length = 0;
+    SQLColAttribute(st, i, SQL_DESC_TYPE_NAME, type_name, sizeof type_name, &type_name_length, nullptr);
+    std::string declared = reinterpret_cast<char*>(type_name);
+    types[i - 1] = {type, sqlite && type == SQL_VARCHAR && declared == "varchar"};
+    rs.columns.push_back({reinterpret_cast<char*>(name), declared});
+  }
+  SQLRETURN rc;
+  while ((rc = SQLFetch(st)) != SQL_NO_DATA) {
+    Check(rc, SQL_HANDLE_STMT, st, sql);
+    std::vector<Value> row;
+    row.reserve(n);
+    for (SQLSMALLINT i = 1; i <= n; ++i) row.push_back(ReadValue(st, i, types[i - 1], sqlite, sql));
+    rs.rows.push_back(std::move(row));
+  }
+  return rs;
+}
+
+}  // namespace
+
+StatementResults ReadResults(SQLHSTMT st, SQLRETURN rc, bool sqlite, const std::string& sql) {
+  StatementResults out;
+  bool have_rows = false;
+  for (;;) {
+    Check(rc, SQL_HANDLE_STMT, st, sql);
+    SQLSMALLINT n = 0;
+    if (rc != SQL_NO_DATA) SQLNumResultCols(st, &n);
+    if (n > 0 && !have_rows) {
+      out.rows = ReadResultSet(st, n, sqlite, sql);
+      have_rows = true;
+    } else if (n == 0) {
+      SQLLEN count = 0;
+      if (rc != SQL_NO_DATA) SQLRowCount(st, &count);
+      if (count >= 0) out.records_affected = count;
+    }
+    rc = SQLMoreResults(st);
+    if (rc == SQL_NO_DATA) break;
+  }
+  return out;
+}
+
+}  // namespace db::odbc
