@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/registry.h"
 #include "core/logs.h"
+#include "core/run_account.h"
 #include "core/settings.h"
 #include "core/unit_of_work.h"
 
@@ -30,6 +31,7 @@ struct Context {
   platform::Registry registry;
   platform::Clock& clock;
   Logs logs;
+  RunAccount account;         // what this run did, for --summary and --exit-status
   std::string computer_name;  // this machine's name, as the guard compares it
   UnitOfWork uow;
 

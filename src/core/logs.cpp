@@ -18,7 +18,8 @@ std::string Logs::TimeStamp() const { return db::CStr(db::Value(clock_.Now())); 
 void Logs::Append(const std::string& path, std::string_view text) {
   FILE* f = std::fopen(path.c_str(), "ab");
   if (!f) {
-    throw std::runtime_error("Cannot write the log file '" + path + "': " + std::strerror(errno));
+    throw std::runtime_error("Cannot write the log file '" + path + "': " + std::strerror(errno) +
+                             " (give the user running velkaris write access to it, or choose another --log-dir)");
   }
   std::string line(text);
   line += "\r\n";
@@ -29,17 +30,43 @@ void Logs::Append(const std::string& path, std::string_view text) {
   }
 }
 
+namespace {
+
+// message + ". Oggetto: MODULO \" + source, without doubling a closing full stop.
+std::string EntryText(std::string_view source, std::string_view message) {
+  std::string text(message);
+  text += !text.empty() && text.back() == '.' ? " Oggetto: MODULO \\" : ". Oggetto: MODULO \\";
+  text += source;
+  return text;
+}
+
+}  // namespace
+
+void Logs::WriteEntry(std::string_view source, std::string_view message) noexcept {
+  std::string text;
+  try {
+    text = EntryText(source, message);
+    Append(ErrorLogPath(), TimeStamp() + " :" + text);
+  } catch (const std::exception& e) {
+    // The error log cannot be written: the entry goes to standard error, with the reason.
+    if (fallback_) std::fprintf(fallback_, "velkaris: %s\nvelkaris: %s\n", e.what(), text.c_str());
+  }
+}
+
 void Logs::ScriviLogErrore(std::string_view source, std::string_view message,
                            std::string_view kind) noexcept {
   try {
     ++error_entries_;
-    std::string entry = std::string(message) + ". Oggetto: MODULO \\" + std::string(source);
+    std::string entry = EntryText(source, message);
+    if (error_count_++ == 0) first_error_ = entry;
     if (capturing_) captured_.push_back(entry);
-    std::string text = TimeStamp() + " :" + entry;
-    Append(ErrorLogPath(), text);
   } catch (...) {
-    // A log that cannot be written is skipped.
   }
+  WriteEntry(source, message);
+}
+
+void Logs::ScriviLogAvviso(std::string_view source, std::string_view message) noexcept {
+  WriteEntry(source, message);
 }
 
 void Logs::ScriviLogSincro(std::string_view text) {

@@ -1,9 +1,11 @@
 // The two text logs in the program's directory: the daily sync log
 // "logSincro" + dd + ".txt" and the error log "logVelkaris.log". Lines end in CR LF; every
-// write opens the file for append and closes it.
+// write opens the file for append and closes it. An error entry that cannot be written
+// goes to standard error instead, so that no failure is silent.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,10 +27,22 @@ class Logs {
   // The time stamp of both logs: the current date and time as the platform prints them.
   std::string TimeStamp() const;
 
-  // One error-log entry: time stamp + " :" + message + ". Oggetto: MODULO \" + source.
-  // The error kind is accepted for the callers' sake and written nowhere. Never fails.
+  // One error-log entry: time stamp + " :" + message + ". Oggetto: MODULO \" + source (a
+  // message that ends in a full stop gets no second one). The error kind is accepted for the
+  // callers' sake and written nowhere. Never fails.
   void ScriviLogErrore(std::string_view source, std::string_view message,
                        std::string_view kind = kErroreNonPrevisto) noexcept;
+  // An entry of the same form that reports no error (the row notices every receipt row
+  // writes); it is not counted among the errors.
+  void ScriviLogAvviso(std::string_view source, std::string_view message) noexcept;
+
+  // Error entries so far (notices not counted) and the first of them, without time stamp.
+  int64_t error_count() const { return error_count_; }
+  const std::string& first_error() const { return first_error_; }
+  void ResetErrorCount() { error_count_ = 0, first_error_.clear(); }
+
+  // Where entries go when the error log cannot be written (standard error by default).
+  void set_fallback(FILE* out) { fallback_ = out; }
   // One line in today's sync log: time stamp + " - " + text. Throws when it cannot write.
   void ScriviLogSincro(std::string_view text);
   // Appends text (already holding its own line breaks) plus CR LF to today's sync log.
@@ -49,9 +63,13 @@ class Logs {
 
  private:
   static void Append(const std::string& path, std::string_view text);
+  void WriteEntry(std::string_view source, std::string_view message) noexcept;
 
   std::string dir_;
   platform::Clock& clock_;
+  int64_t error_count_ = 0;  // since ResetErrorCount, for the run's account
+  std::string first_error_;
+  FILE* fallback_ = stderr;
   uint64_t error_entries_ = 0;
   bool capturing_ = false;
   std::vector<std::string> captured_;

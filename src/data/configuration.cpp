@@ -17,6 +17,29 @@ db::Value GetKeyValue(Context& ctx, std::string_view section, std::string_view n
   }
 }
 
+std::string RegistryValueProblem(Context& ctx, std::string_view section, std::string_view name,
+                                 platform::RegistryValue::Type expected) {
+  std::string key = platform::RootKeyName(std::string(kHkeyCurrentUser)) + "\\" + std::string(kRegistryKeyPath) + "\\" +
+                    std::string(section);
+  auto value = ctx.registry.Get(key, name);
+  if (!value) return "";
+  std::string what = "the registry value \"" + std::string(name) + "\" in '" + ctx.registry.source() + "'";
+  std::string must = expected == platform::RegistryValue::kText ? "a text, written \"Name\"=\"...\""
+                                                                 : "a number, written \"Name\"=dword:0000000a";
+  switch (value->type) {
+    case platform::RegistryValue::kInvalid:
+      return what + " cannot be read (" + value->text + "): it must be " + must;
+    case platform::RegistryValue::kOther:
+      return what + " is of a type velkaris does not read: it must be " + must;
+    case platform::RegistryValue::kText:
+      if (expected == platform::RegistryValue::kDword && !db::IsNumeric(db::Value(value->text))) {
+        return what + " is the text \"" + value->text + "\": it must be " + must;
+      }
+      return "";
+    default: return "";
+  }
+}
+
 std::string getDbValue(Context& ctx, const std::string& key, const std::string& fallback) {
   std::string result = fallback;
   Guarded(ctx, "getDbValue", [&] {
@@ -51,15 +74,59 @@ double funGetAliquotaIvaByCodice(Context& ctx, const std::string& code, db::Conn
 
 namespace {
 
+// Runs a conversion of `text`; a conversion error becomes one that names where the text
+// came from and what to do.
+template <class Convert>
+auto Converted(const std::string& text, const std::string& where, const std::string& todo, Convert convert) {
+  try {
+    return convert(db::Value(text));
+  } catch (const db::VbError& e) {
+    throw db::Error(where + " is \"" + text + "\", which is not a usable number (" + e.what() + "): " + todo + ".");
+  }
+}
+
+std::string SettingWhere(const std::string& key) {
+  return "The shop setting \"" + key + "\" (tabImpostazioni of the front office)";
+}
+
 int16_t SettingInt16(Context& ctx, const std::string& key, const std::string& fallback) {
-  return db::CInt(db::Value(db::CLng(db::Value(getDbValue(ctx, key, fallback)))));
+  return Converted(getDbValue(ctx, key, fallback), SettingWhere(key), "correct its valore",
+                   [](const db::Value& v) { return db::CInt(db::Value(db::CLng(v))); });
+}
+
+int16_t SettingFlag(Context& ctx, const std::string& key, const std::string& fallback) {
+  return Converted(getDbValue(ctx, key, fallback), SettingWhere(key), "correct its valore",
+                   [](const db::Value& v) { return db::CInt(v); });
+}
+
+int32_t SettingLong(Context& ctx, const std::string& key, const std::string& fallback) {
+  return Converted(getDbValue(ctx, key, fallback), SettingWhere(key), "correct its valore",
+                   [](const db::Value& v) { return db::CLng(v); });
+}
+
+// The till: a missing or unreadable "IdCassa" would write every receipt as till 0.
+int32_t TillNumber(Context& ctx) {
+  if (std::string problem = RegistryValueProblem(ctx, "Options", "IdCassa", platform::RegistryValue::kDword);
+      !problem.empty()) {
+    throw db::Error("The till is not known: " + problem + ". Nothing is transferred until it is set.");
+  }
+  db::Value id = GetKeyValue(ctx, "Options", "IdCassa", db::Value());
+  if (id.IsNull()) {
+    throw db::Error("The till is not known: the registry value \"IdCassa\" is missing in '" + ctx.registry.source() +
+                    "': add this till's number, e.g. \"IdCassa\"=dword:00000001. Nothing is transferred until it "
+                    "is set.");
+  }
+  return db::CLng(id);
 }
 
 }  // namespace
 
 bool SubInitParams(Context& ctx) {
   Settings& s = ctx.settings;
-  return Guarded(ctx, "SubInitParams", [&] {
+  // A setting or VAT rate that could not be read is logged by its reader, which goes on
+  // with the default; the settings then did not load all the same.
+  const int64_t errors_before = ctx.logs.error_count();
+  bool ok = Guarded(ctx, "SubInitParams", [&] {
     s.CodiceIvaPredefinito = getDbValue(ctx, "CodiceIvaPredefinito", "21");
     bool found = false;
     double rate = funGetAliquotaIvaByCodice(ctx, s.CodiceIvaPredefinito, ctx.connDbLocale.get(), found);
@@ -68,21 +135,31 @@ bool SubInitParams(Context& ctx) {
     s.LunghMaxDescrizione = SettingInt16(ctx, "LunghMaxDescrizione", "0");
     s.LunghMaxSchedaTecnica = SettingInt16(ctx, "LunghMaxSchedaTecnica", "0");
     s.UnitaMisuraPredefinita = getDbValue(ctx, "UnitaMisuraPredefinita", "PZ");
-    s.PrezziFatturaNettoIva = db::CInt(db::Value(getDbValue(ctx, "PrezziFatturaNettoIva", "0")));
-    s.PrezziFatturaNettoIva_PCassa = db::CInt(db::Value(getDbValue(ctx, "PrezziFatturaNettoIva_PCassa", "0")));
+    s.PrezziFatturaNettoIva = SettingFlag(ctx, "PrezziFatturaNettoIva", "0");
+    s.PrezziFatturaNettoIva_PCassa = SettingFlag(ctx, "PrezziFatturaNettoIva_PCassa", "0");
     s.ValutaAziendale = getDbValue(ctx, "ValutaAziendale", "");
-    s.CifreDecimaliQuantita = db::CInt(db::Value(getDbValue(ctx, "CifreDecimaliQuantita", "0")));
+    s.CifreDecimaliQuantita = SettingFlag(ctx, "CifreDecimaliQuantita", "0");
     s.BollettarioPredefinito = getDbValue(ctx, "BollettarioPredefinito", "");
-    s.CifreDecimali = db::CInt(db::Value(getDbValue(ctx, "CifreDecimali", "2")));
+    s.CifreDecimali = SettingFlag(ctx, "CifreDecimali", "2");
     s.FormatoNumero = "###,###,##0." + std::string(s.CifreDecimali > 0 ? s.CifreDecimali : 0, '0');
-    s.GestioneAnagraficheConBarcode = db::CInt(db::Value(getDbValue(ctx, "GestioneAnagraficheConBarcode", "1")));
+    s.GestioneAnagraficheConBarcode = SettingFlag(ctx, "GestioneAnagraficheConBarcode", "1");
 
+    if (std::string problem = RegistryValueProblem(ctx, "Options", "IdMagazzinoForzato", platform::RegistryValue::kText);
+        !problem.empty()) {
+      throw db::Error("The warehouse is not known: " + problem + ".");
+    }
     std::string warehouse = db::CStr(GetKeyValue(ctx, "Options", "IdMagazzinoForzato", db::Value("")));
-    if (warehouse.empty()) warehouse = getDbValue(ctx, "IdMagazzinoCorrente", "0");
-    if (!warehouse.empty()) s.IdMagazzinoCorrente = db::CLng(db::Value(warehouse));
+    std::string where = "The registry value \"IdMagazzinoForzato\" in '" + ctx.registry.source() + "'";
+    std::string todo = "set it to the id of the warehouse, or leave it empty to use the shop setting";
+    if (warehouse.empty()) {
+      warehouse = getDbValue(ctx, "IdMagazzinoCorrente", "0");
+      where = SettingWhere("IdMagazzinoCorrente");
+      todo = "set its valore to the id of the warehouse";
+    }
+    if (!warehouse.empty()) s.IdMagazzinoCorrente = Converted(warehouse, where, todo, [](const db::Value& v) { return db::CLng(v); });
 
-    s.IdCassa = db::CLng(GetKeyValue(ctx, "Options", "IdCassa", db::Value("0")));
-    s.TipoPrezzoAcquistoRegola = db::CLng(db::Value(getDbValue(ctx, "TipoPrezzoAcquistoRegola", "8")));
+    s.IdCassa = TillNumber(ctx);
+    s.TipoPrezzoAcquistoRegola = SettingLong(ctx, "TipoPrezzoAcquistoRegola", "8");
 
     auto rs = ctx.connDbLocale->OpenRecordset(
         "Select * from tabValute where Valuta='" + Apice(ctx, s.ValutaAziendale) + "'", db::kStatic, db::kReadOnly);
@@ -93,6 +170,12 @@ bool SubInitParams(Context& ctx) {
     }
     CloseRS(rs);
   });
+  if (ok && ctx.logs.error_count() > errors_before) {
+    ctx.logs.ScriviLogErrore("SubInitParams", "The shop settings could not all be read (see the entries above): "
+                                              "nothing is transferred until they can.");
+    return false;
+  }
+  return ok;
 }
 
 }  // namespace velkaris

@@ -20,6 +20,12 @@ db::Value GetKeyValue(Context& ctx, std::string_view section, std::string_view n
                       const db::Value& fallback, std::string_view key_path = kRegistryKeyPath,
                       std::string_view root = kHkeyCurrentUser);
 
+// What is wrong with registry value `name` of `section`, naming the value, the file and what
+// it must hold; empty when it is missing or readable as `expected` (kDword: a number, as a
+// dword or as text).
+std::string RegistryValueProblem(Context& ctx, std::string_view section, std::string_view name,
+                                 platform::RegistryValue::Type expected);
+
 // The valore of the tabImpostazioni row `key` (front office), or the default.
 std::string getDbValue(Context& ctx, const std::string& key, const std::string& fallback);
 
@@ -28,7 +34,9 @@ std::string getDbValue(Context& ctx, const std::string& key, const std::string& 
 double funGetAliquotaIvaByCodice(Context& ctx, const std::string& code, db::Connection* connection,
                                  bool& found);
 
-// Fills ctx.settings, stopping at the first step that fails.
+// Fills ctx.settings, stopping at the first step that fails. A setting or registry value
+// that is not a number where one is needed, and a missing or unreadable "IdCassa", fail
+// with an entry that names the value and what to do.
 bool SubInitParams(Context& ctx);
 
 }  // namespace velkaris

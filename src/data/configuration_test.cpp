@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "testing/context_fixture.h"
 #include "testing/fault_injector.h"
 
@@ -16,6 +19,7 @@ class ConfigurationTest : public testing_support::ContextTest {
     ctx.connDbLocale->Execute("insert into tabAliquoteIva values ('22', 'Ordinaria', 22), ('21', 'Vecchia', 21), "
                               "('X', 'Senza', NULL)");
     ctx.connDbLocale->Execute("insert into tabValute values ('EUR', 'Euro', 0.05), ('L''IT', 'Lira', 50)");
+    SetRegistryNumber("IdCassa", 3);
   }
 };
 
@@ -133,6 +137,52 @@ TEST_F(ConfigurationTest, AFailingStepStopsTheRestAtTheirStartValues) {
   EXPECT_EQ(ctx.settings.IdCassa, 0);
   EXPECT_EQ(ctx.settings.TipoPrezzoAcquistoRegola, 0);
   EXPECT_EQ(ctx.settings.ArrotondamentoValutaAziendale, 0);
+}
+
+
+TEST_F(ConfigurationTest, ValuesThatCannotServeAreNamedWithWhatToDo) {
+  struct Case {
+    const char* name;
+    std::function<void()> set;
+    std::vector<std::string> expected;  // parts of the one SubInitParams entry
+  };
+  const std::vector<Case> cases = {
+      {"no till", [&] { ctx.registry = platform::Registry(); },
+       {"The till is not known", "\"IdCassa\" is missing", "dword:00000001", "Nothing is transferred"}},
+      {"unreadable till",
+       [&] { ctx.registry.Set("HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\Options", "IdCassa",
+                              {platform::RegistryValue::kInvalid, "dword:zz", 0}); },
+       {"The till is not known", "\"IdCassa\"", "cannot be read (dword:zz)", "a number"}},
+      {"till as a word", [&] { SetRegistryText("IdCassa", "uno"); }, {"\"IdCassa\"", "is the text \"uno\""}},
+      {"forced warehouse not a number", [&] { SetRegistryText("IdMagazzinoForzato", "abc"); },
+       {"\"IdMagazzinoForzato\"", "\"abc\", which is not a usable number (Type mismatch)", "id of the warehouse"}},
+      {"setting not a number", [&] { SetSetting("CifreDecimali", "due"); },
+       {"The shop setting \"CifreDecimali\"", "\"due\"", "correct its valore"}},
+  };
+  for (const Case& c : cases) {
+    ctx.settings = Settings();
+    SetRegistryNumber("IdCassa", 3);
+    c.set();
+    size_t before = ErrorsFrom("SubInitParams").size();
+    EXPECT_FALSE(SubInitParams(ctx)) << c.name;
+    auto errors = ErrorsFrom("SubInitParams");
+    ASSERT_EQ(errors.size(), before + 1) << c.name;
+    for (const std::string& part : c.expected) EXPECT_NE(errors.back().find(part), std::string::npos) << c.name << ": " << errors.back();
+    // Reset what the case changed.
+    ctx.connDbPuntoCassa->Execute("delete from tabImpostazioni");
+    ctx.registry = platform::Registry();
+  }
+}
+
+
+TEST_F(ConfigurationTest, SettingsThatCannotBeReadFailTheLoadThoughEachReaderGoesOnWithItsDefault) {
+  SetRegistryNumber("IdCassa", 3);
+  ctx.connDbPuntoCassa->Execute("drop table tabImpostazioni");
+  EXPECT_FALSE(SubInitParams(ctx));
+  EXPECT_FALSE(ErrorsFrom("getDbValue").empty());
+  ASSERT_EQ(ErrorsFrom("SubInitParams").size(), 1u);
+  EXPECT_NE(ErrorsFrom("SubInitParams")[0].find("could not all be read"), std::string::npos);
+  EXPECT_EQ(ctx.settings.CifreDecimali, 2);  // the defaults were still taken, as the original does
 }
 
 }  // namespace

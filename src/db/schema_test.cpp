@@ -147,7 +147,9 @@ Columns ParseSchemaFile(const std::string& path) {
       std::istringstream words(line);
       std::string name;
       words >> name;
-      if (!name.empty() && name != "PRIMARY" && name.rfind("--", 0) != 0) out[current].insert(util::ToLower(name));
+      // Table constraints are no columns.
+      bool constraint = name == "PRIMARY" || name == "UNIQUE" || name == "CONSTRAINT";
+      if (!name.empty() && !constraint && name.rfind("--", 0) != 0) out[current].insert(util::ToLower(name));
     }
   }
   return out;

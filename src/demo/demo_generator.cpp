@@ -101,6 +101,7 @@ std::vector<Article> WriteMasterData(db::Connection& front, db::Connection& back
   causali({Value(6), Value("RIC"), Value("Rientro resi"), Value("C"), Value(), Value(false), Value(true)});
   causali({Value(7), Value("OMA"), Value("Scarico omaggi"), Value("S"), Value("OMC"), Value(false), Value(true)});
   causali({Value(8), Value("OMC"), Value("Carico magazzino omaggi"), Value("C"), Value(), Value(false), Value(true)});
+  causali({Value(9), Value("INV"), Value("Inventario iniziale"), Value("C"), Value(), Value(false), Value(true)});
 
   Inserter articles(back, "tabArticoli",
                     {"idArticolo", "CodiceArticolo", "Descrizione", "aliquotaIva", "CodiceIva", "UM", "UM2", "TipoUmVen",
@@ -139,11 +140,17 @@ std::vector<Article> WriteMasterData(db::Connection& front, db::Connection& back
   // The kit: three components of the first articles.
   Inserter bom(back, "tabGestioneDistinteBase", {"idArticoloPadre", "idArticoloFiglio", "Quantita"});
   for (auto [child, qty] : {std::pair<int, double>{1, 1}, {2, 2}, {3, 1}}) bom({Value(kKitArticle), Value(child), Value(qty)});
-  // The article blocked at zero stock has one piece left.
+  // The article blocked at zero stock has one piece left, loaded by an opening-stock movement
+  // (so that every stock level is the sum of its movements).
   Inserter(back, "tabGiacenze", {"IdGiacenza", "idMagazzino", "Barcode", "idArticolo", "Giacenza", "Ordinato",
                                  "Impegnato", "Disponibile", "Arrivato"})(
       {Value(1), Value(1), Value(Barcode(kBlockedArticle)), Value(kBlockedArticle), Value(1.0), Value(0.0), Value(0.0),
        Value(1.0), Value(0.0)});
+  Inserter(back, "tabTestateMagazzino", {"idTestata", "IdCausale", "IDMagazzinoPartenza", "DataDocumento", "idCassa"})(
+      {Value(1), Value(9), Value(1), Value(db::Date::FromParts(2026, 1, 1)), Value(0)});
+  Inserter(back, "tabDettaglioMagazzino", {"idDettaglio", "idTestata", "riga", "idArticolo", "Barcode", "Quantita",
+                                           "idMagazzino"})(
+      {Value(1), Value(1), Value(1), Value(kBlockedArticle), Value(Barcode(kBlockedArticle)), Value(1.0), Value(1)});
 
   Inserter customers(back, "tabClienti", {"IdCliente", "RagioneSociale", "FlagIvaCliente"});
   for (int id = 1; id <= kCustomers; ++id) customers({Value(id), Value("Cliente " + std::to_string(id)), Value(false)});

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "receipts/receipt_transfer.h"
 #include "core/context.h"
+#include "run/reconciliation.h"
 #include "run/run_driver.h"
 #include "testing/builders.h"
 #include "testing/temp_databases.h"
@@ -83,16 +84,49 @@ TEST(Demo, TheAccountAgreesWithTheDatabases) {
   expect_line("POS receipts waiting before the pass: ", 60);
   expect_line("receipts transferred:        ", Count(files.back, "select count(*) from tabTestateScontrini"));
   expect_line("receipt rows written:        ", Count(files.back, "select count(*) from tabDettaglioScontrini"));
-  expect_line("warehouse movement rows:     ", Count(files.back, "select count(*) from tabDettaglioMagazzino"));
-  expect_line("warehouse movement headers:  ", Count(files.back, "select count(*) from tabTestateMagazzino"));
+  // The demo's only movement before the pass is the opening stock (causale 9).
+  const std::string pass_rows = "select count(*) from tabDettaglioMagazzino where idTestata in "
+                                "(select idTestata from tabTestateMagazzino where IdCausale <> 9)";
+  expect_line("warehouse movement rows:     ", Count(files.back, pass_rows));
+  expect_line("warehouse movement headers:  ",
+              Count(files.back, "select count(*) from tabTestateMagazzino where IdCausale <> 9"));
   expect_line("payments written:            ", Count(files.back, "select count(*) from tabPagamentiScontriniBackoffice"));
   expect_line("warnings and errors logged:  ", 0);
+
+  // The run's own account agrees with the databases too.
+  const RunAccount& a = ctx.account;
+  EXPECT_TRUE(a.started);
+  EXPECT_TRUE(a.Complete());
+  EXPECT_EQ(a.selected, 60);
+  EXPECT_EQ(a.transferred, 60);
+  EXPECT_EQ(a.failed, 0);
+  EXPECT_EQ(a.written.rows, Count(files.back, "select count(*) from tabDettaglioScontrini"));
+  EXPECT_EQ(a.written.payments, Count(files.back, "select count(*) from tabPagamentiScontriniBackoffice"));
+  EXPECT_EQ(a.written.movements, Count(files.back, pass_rows));
+  EXPECT_GT(a.written.stock_rows, 0);
+  EXPECT_EQ(a.errors, 0);  // the row notices are no errors
+  EXPECT_EQ(a.first_error, "");
+
+  // And so does the reconciliation: every check agrees (failures are not kept by this schema
+  // or are none).
+  {
+    db::Connection front, back;
+    front.Open("Provider=SQLite;Data Source=" + files.front + ";");
+    back.Open("Provider=SQLite;Data Source=" + files.back + ";");
+    for (const Check& c : Reconcile(front, back, 1, DayRange{})) {
+      EXPECT_NE(c.result, Check::kDiffers) << FormatChecks({c});
+    }
+    EXPECT_EQ(Reconcile(front, back, 1, DayRange{})[0].front, "60");
+  }
   EXPECT_EQ(after.pending_receipts, 0);
   EXPECT_EQ(Count(files.front, "select count(*) from tabDettaglio where ifnull(FlagExport,0)=0"), 0);
   // A second pass finds nothing.
   Main(ctx, "/no_wait", TransferOps{PCassa_SincroScontrino, PCassa_AggiornaMagazzinoDaScontrino});
   std::string second = Account(after, TakeSnapshot(files, dir.path()), dir.path());
   EXPECT_NE(second.find("receipts transferred:        0"), std::string::npos) << second;
+  EXPECT_EQ(ctx.account.selected, 0);
+  EXPECT_EQ(ctx.account.transferred, 0);
+  EXPECT_TRUE(ctx.account.Complete());
 }
 
 }  // namespace

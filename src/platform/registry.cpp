@@ -27,13 +27,17 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
-// UTF-16LE bytes to UTF-8.
-std::string FromUtf16(std::string_view bytes) {
+// UTF-16 bytes (little endian unless `big`) to UTF-8.
+std::string FromUtf16(std::string_view bytes, bool big = false) {
+  auto unit = [&](size_t i) -> uint32_t {
+    uint32_t a = static_cast<uint8_t>(bytes[i]), b = static_cast<uint8_t>(bytes[i + 1]);
+    return big ? (a << 8) | b : a | (b << 8);
+  };
   std::string out;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    uint32_t u = static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8);
+    uint32_t u = unit(i);
     if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
-      uint32_t lo = static_cast<uint8_t>(bytes[i + 2]) | (static_cast<uint8_t>(bytes[i + 3]) << 8);
+      uint32_t lo = unit(i + 2);
       if (lo >= 0xDC00 && lo < 0xE000) {
         u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
         i += 2;
@@ -45,11 +49,23 @@ std::string FromUtf16(std::string_view bytes) {
 }
 
 std::string Decode(std::string_view raw) {
-  if (raw.size() >= 2 && static_cast<uint8_t>(raw[0]) == 0xFF && static_cast<uint8_t>(raw[1]) == 0xFE) {
-    return FromUtf16(raw.substr(2));
-  }
-  if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") return std::string(raw.substr(3));
+  auto byte = [&](size_t i) { return i < raw.size() ? static_cast<uint8_t>(raw[i]) : 0x100; };
+  if (byte(0) == 0xFF && byte(1) == 0xFE) return FromUtf16(raw.substr(2));
+  if (byte(0) == 0xFE && byte(1) == 0xFF) return FromUtf16(raw.substr(2), true);
+  if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) return std::string(raw.substr(3));
+  // UTF-16 without a BOM: an ASCII first character beside a zero byte.
+  if (raw.size() >= 2 && byte(0) != 0 && byte(1) == 0) return FromUtf16(raw);
+  if (raw.size() >= 2 && byte(0) == 0 && byte(1) != 0) return FromUtf16(raw, true);
   return std::string(raw);
+}
+
+// The first line of a registry export.
+bool HasRegistryHeader(const std::string& text) {
+  size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos) return false;
+  size_t end = text.find_first_of("\r\n", start);
+  std::string_view first = util::Trim(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
+  return first == "Windows Registry Editor Version 5.00" || first == "REGEDIT4";
 }
 
 // Joins lines continued with a trailing backslash (long hex values).
@@ -118,8 +134,15 @@ std::optional<RegistryValue> ParseData(const std::string& data) {
   }
   std::string lower = util::ToLower(data);
   if (lower.rfind("dword:", 0) == 0) {
+    // Exactly eight hex digits or fewer, nothing else: "dword:zz" is no number.
+    std::string digits = data.substr(6);
+    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+      v.type = RegistryValue::kInvalid;
+      v.text = data;
+      return v;
+    }
     v.type = RegistryValue::kDword;
-    v.dword = static_cast<uint32_t>(std::stoul(data.substr(6), nullptr, 16));
+    v.dword = static_cast<uint32_t>(std::stoul(digits, nullptr, 16));
     return v;
   }
   if (lower.rfind("hex(1):", 0) == 0) {
@@ -162,26 +185,39 @@ Registry Registry::Parse(std::string_view content) {
       continue;
     }
     if (i >= line.size() || line[i] != '=') continue;
+    std::string data(util::Trim(line.substr(i + 1)));
+    std::optional<RegistryValue> value;
     try {
-      auto value = ParseData(std::string(util::Trim(line.substr(i + 1))));
-      if (value) r.keys_[current][util::ToLower(name)] = *value;
+      value = ParseData(data);
     } catch (const std::exception&) {
-      // An unreadable value is treated as missing.
     }
+    // Data that cannot be read is kept as invalid, so that messages can show it.
+    if (!value) value = RegistryValue{RegistryValue::kInvalid, data, 0};
+    r.keys_[current][util::ToLower(name)] = *value;
   }
   return r;
 }
 
+const char kRegistryFormats[] =
+    "a registry export begins with \"Windows Registry Editor Version 5.00\" (or \"REGEDIT4\") and is written "
+    "in UTF-16 or UTF-8, as `reg export \"HKCU\\SOFTWARE\\KORV\\ARN\" FILE` writes it";
+
 Registry Registry::Load(const std::string& path) {
+  Registry r;
+  r.source_ = path;
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    Registry r;
-    r.source_ = path;
+    r.problem_ = "the registry file '" + path + "' was not found or cannot be read: give its place with --registry "
+                 "FILE or $VELKARIS_REGISTRY";
     return r;
   }
   std::stringstream ss;
   ss << in.rdbuf();
-  Registry r = Parse(ss.str());
+  if (!HasRegistryHeader(Decode(ss.str()))) {
+    r.problem_ = "the file '" + path + "' is not a registry export (" + std::string(kRegistryFormats) + ")";
+    return r;
+  }
+  r = Parse(ss.str());
   r.loaded_ = true;
   r.source_ = path;
   return r;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <vector>
 
 #include "testing/temp_databases.h"
 
@@ -72,6 +73,51 @@ TEST(Registry, LoadTellsWhetherTheFileWasThere) {
   EXPECT_TRUE(r.loaded());
   EXPECT_EQ(r.Get(kKey, "IdCassa")->dword, 10u);
   EXPECT_EQ(RootKeyName("-2147483647"), "HKEY_CURRENT_USER");
+}
+
+
+TEST(Registry, EveryUtf16AndUtf8FormIsReadAndAnythingElseIsCalledNotAnExport) {
+  testing_support::TempDir dir;
+  auto load = [&](const std::string& bytes) {
+    std::ofstream(dir.File("r.reg"), std::ios::binary | std::ios::trunc) << bytes;
+    return Registry::Load(dir.File("r.reg"));
+  };
+  std::string le = Utf16(kExport);
+  std::string be = "\xFE\xFF";
+  for (char c : std::string(kExport)) {
+    be += '\0';
+    be += c;
+  }
+  const std::vector<std::pair<const char*, std::string>> readable = {
+      {"UTF-16LE with BOM", le},       {"UTF-16LE without BOM", le.substr(2)}, {"UTF-16BE with BOM", be},
+      {"UTF-16BE without BOM", be.substr(2)}, {"UTF-8 with BOM", "\xEF\xBB\xBF" + std::string(kExport)},
+      {"UTF-8", kExport},              {"REGEDIT4", "REGEDIT4\r\n\r\n[" + std::string(kKey) + "]\r\n\"IdCassa\"=dword:0000000a\r\n"}};
+  for (const auto& [name, bytes] : readable) {
+    Registry r = load(bytes);
+    EXPECT_EQ(r.problem(), "") << name;
+    ASSERT_TRUE(r.Get(kKey, "IdCassa")) << name;
+    EXPECT_EQ(r.Get(kKey, "IdCassa")->dword, 10u) << name;
+  }
+  for (const auto& [name, bytes] : std::vector<std::pair<const char*, std::string>>{
+           {"empty", ""}, {"random bytes", std::string("\x93\x01\xC7\xFFzq\x00\x10", 8)},
+           {"an ini file", "[Options]\nIdCassa=1\n"}}) {
+    Registry r = load(bytes);
+    EXPECT_FALSE(r.loaded()) << name;
+    EXPECT_NE(r.problem().find("the file '" + dir.File("r.reg") + "' is not a registry export"), std::string::npos)
+        << name << ": " << r.problem();
+    EXPECT_NE(r.problem().find("UTF-16 or UTF-8"), std::string::npos) << name;
+  }
+  EXPECT_NE(Registry::Load(dir.File("none.reg")).problem().find("was not found"), std::string::npos);
+}
+
+TEST(Registry, DataThatCannotBeReadIsKeptAsInvalidWithItsText) {
+  Registry r = Registry::Parse("Windows Registry Editor Version 5.00\r\n[" + std::string(kKey) +
+                               "]\r\n\"IdCassa\"=dword:zz\r\n\"Big\"=dword:123456789\r\n\"Open\"=\"no end\r\n");
+  for (const char* name : {"IdCassa", "Big", "Open"}) {
+    ASSERT_TRUE(r.Get(kKey, name)) << name;
+    EXPECT_EQ(r.Get(kKey, name)->type, RegistryValue::kInvalid) << name;
+  }
+  EXPECT_EQ(r.Get(kKey, "IdCassa")->text, "dword:zz");
 }
 
 }  // namespace

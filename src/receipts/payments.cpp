@@ -94,6 +94,7 @@ int32_t PuntoCassa_SalvaPagamento(Context& ctx, db::Connection& connection, int3
     r.Set("ingenico_CardType", db::Value(static_cast<int>(p.ingenico_CardType)));
     r.Update();
     r.Close();
+    if (!target) ++ctx.account.written.payments;
     result = id;
   });
   return result;

@@ -165,8 +165,9 @@ int32_t funCreaRecordsetScontrino(Context& ctx, int32_t id_testata, RigaScontrin
       WriteSaleRow(ctx, id, id_testata, row, *pos);
     }
     result = id;
+    ++ctx.account.written.rows;
     int32_t acconto = db::CLng(TestNull(ctx, (*pos)["idtabAccontiClienti"], db::Value(-1)));
-    ctx.logs.ScriviLogErrore("Velkaris-PCassa_AggiornaMagazzinoDaScontrino",
+    ctx.logs.ScriviLogAvviso("Velkaris-PCassa_AggiornaMagazzinoDaScontrino",
                              "Acconto rilevato num: " + std::to_string(acconto));
     if (acconto > 0) WriteDownPayment(ctx, acconto, id, row, *pos);
     CloseRS(pos);

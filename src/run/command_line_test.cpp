@@ -20,6 +20,38 @@ TEST(CommandLine, OurOptionsAreTakenOutBeforeTheArgumentText) {
   EXPECT_EQ(ParseCommandLine({"--registry"}).error, "--registry needs a value");
 }
 
+TEST(CommandLine, AnythingThatLooksLikeAnOptionAndIsNotOursIsAnError) {
+  // An unknown option no longer hides in the argument text (which would lose "/no_wait").
+  CommandLine verbose = ParseCommandLine({"--verbose", "/no_wait"});
+  EXPECT_EQ(verbose.error, "unknown option '--verbose'");
+  EXPECT_EQ(ParseCommandLine({"-v"}).error, "unknown option '-v'");
+  // Options of ours without their value, or followed by another option, or empty.
+  EXPECT_EQ(ParseCommandLine({"--log-dir"}).error, "--log-dir needs a value");
+  EXPECT_EQ(ParseCommandLine({"--registry", "--log-dir", "x"}).error, "--registry needs a value");
+  EXPECT_EQ(ParseCommandLine({"--summary="}).error, "--summary needs a value");
+  // What is not an option is still compared as a whole with "/no_wait".
+  EXPECT_EQ(ParseCommandLine({"/no_wait", "now"}).error, "");
+  EXPECT_EQ(ParseCommandLine({"/no_wait", "now"}).arguments, "/no_wait now");
+  CommandLine all = ParseCommandLine({"--summary", "s.json", "--exit-status", "/no_wait"});
+  EXPECT_EQ(all.error, "");
+  EXPECT_EQ(all.summary_file, "s.json");
+  EXPECT_TRUE(all.exit_status);
+  EXPECT_EQ(all.arguments, "/no_wait");
+  EXPECT_FALSE(ParseCommandLine({"/no_wait"}).exit_status);
+}
+
+TEST(CommandLine, VerifyTakesItsRangeAndTheRegistryOnly) {
+  CommandLine v = ParseCommandLine({"verify", "--registry", "r.reg", "--from", "01/12/2026", "--to=2026-12-31"});
+  EXPECT_EQ(v.command, CommandLine::kVerify);
+  EXPECT_EQ(v.error, "");
+  EXPECT_EQ(v.registry_file, "r.reg");
+  EXPECT_EQ(v.from_day, "01/12/2026");
+  EXPECT_EQ(v.to_day, "2026-12-31");
+  EXPECT_EQ(ParseCommandLine({"verify", "/no_wait"}).error, "verify does not take '/no_wait'");
+  EXPECT_EQ(ParseCommandLine({"verify", "--from"}).error, "--from needs a value");
+  EXPECT_EQ(ParseCommandLine({"/no_wait", "verify"}).command, CommandLine::kRun);  // only as the first word
+}
+
 TEST(CommandLine, TheRegistryFileComesFromTheOptionTheEnvironmentOrTheUsersConfig) {
   setenv("VELKARIS_REGISTRY", "/etc/velkaris.reg", 1);
   EXPECT_EQ(RegistryPath(ParseCommandLine({"--registry", "mine.reg"})), "mine.reg");

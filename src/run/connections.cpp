@@ -49,11 +49,13 @@ void Discard(Context& ctx, const Pair& p) {
 
 // A description a shop's IT person can act on when the registry gives no string.
 std::string MissingStringReason(Context& ctx, const Pair& p) {
+  std::string value = "the registry value \"" + std::string(p.registry_value) +
+                      "\" (HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\Options)";
+  if (!ctx.registry.problem().empty()) return "The connection string cannot be read: " + ctx.registry.problem() + ".";
   std::string where = ctx.registry.source().empty() ? "the registry" : "'" + ctx.registry.source() + "'";
-  std::string why = ctx.registry.loaded() ? "is missing or empty in " + where
-                                          : "cannot be read: the registry file " + where + " was not found";
-  return "The connection string is empty: the registry value \"" + std::string(p.registry_value) +
-         "\" (HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\Options) " + why + ".";
+  std::string problem = RegistryValueProblem(ctx, "Options", p.registry_value, platform::RegistryValue::kText);
+  if (!problem.empty()) return "The connection string cannot be read: " + problem + ".";
+  return "The connection string is empty: " + value + " is missing or empty in " + where + ".";
 }
 
 // A timeout in seconds from the registry; a value that is not a number keeps the default.

@@ -98,7 +98,7 @@ TEST_F(ConnectionsTest, ACompanionObjectThatDoesNotConnectIsReported) {
   auto lines = ErrorsFrom("TovoVelkaris_Scontrino");
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], "04/12/2026 19:05:11 :Connessione 'objSQL_ConnDbPuntoCassa' non avvenuta con database "
-                      "frontoffice. Procedura Velkaris non avviata.. Oggetto: MODULO \\TovoVelkaris_Scontrino");
+                      "frontoffice. Procedura Velkaris non avviata. Oggetto: MODULO \\TovoVelkaris_Scontrino");
   EXPECT_TRUE(SyncLogLines().empty());
 }
 

@@ -7,7 +7,8 @@
 
 namespace velkaris {
 
-// Returns the exit status (always 0: the logs are the record of a run).
+// Returns the exit status: 0 unless asked with --exit-status (the logs are the record of a
+// run), 2 for a command line that is not understood.
 int RunProgram(const std::vector<std::string>& args);
 
 }  // namespace velkaris

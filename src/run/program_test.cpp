@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "db/recordset.h"
+#include "demo/demo_generator.h"
 #include "platform/system.h"
 #include "testing/builders.h"
 #include "testing/context_fixture.h"
@@ -42,12 +43,18 @@ class ProgramTest : public ::testing::Test {
                   testing_support::SqliteConnectionString(dbs.front_path));
   }
 
-  int Run(const std::string& registry) {
-    std::string cmd = std::string(VELKARIS_BINARY) + " --registry '" + registry + "' --log-dir '" + log_dir +
-                      "' /no_wait > '" + dbs.dir.File("stdout") + "' 2>&1";
+  int Run(const std::string& registry, const std::string& more = "") {
+    return Velkaris("--registry '" + registry + "' --log-dir '" + log_dir + "' " + more + " /no_wait");
+  }
+  // The binary with these arguments; its standard output and error go to Out() and Err().
+  int Velkaris(const std::string& args) {
+    std::string cmd = std::string(VELKARIS_BINARY) + " " + args + " > '" + dbs.dir.File("stdout") + "' 2> '" +
+                      dbs.dir.File("stderr") + "'";
     int status = std::system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  std::string Out() { return testing_support::ReadFile(dbs.dir.File("stdout")); }
+  std::string Err() { return testing_support::ReadFile(dbs.dir.File("stderr")); }
 
   std::vector<std::string> SyncLog() {
     std::vector<std::string> all;
@@ -96,7 +103,8 @@ TEST_F(ProgramTest, ARunOnFreshDatabasesConnectsBothAndSelectsPrintedReceipts) {
                          [](const std::string& l) { return l.find("IdTestataPOS:8 ") != std::string::npos; }),
             lines.end());
   EXPECT_TRUE(Errors().empty());
-  EXPECT_TRUE(testing_support::ReadFile(dbs.dir.File("stdout")).empty());  // silent under a scheduler
+  EXPECT_TRUE(Out().empty());  // silent under a scheduler
+  EXPECT_TRUE(Err().empty());
 }
 
 TEST_F(ProgramTest, ACompleteRunAndASecondOneThatChangesNothing) {
@@ -161,6 +169,9 @@ TEST_F(ProgramTest, ConfigurationProblemsGetOneReadableEntryAndTouchNoDatabase) 
   std::string missing_reg = dbs.dir.File("missing.reg");
   const Case cases[] = {
       {"missing registry file", [] {}, missing_reg, "AvviaConnessioneBackoffice", "missing.reg"},
+      {"not a registry export",
+       [&] { std::ofstream(dbs.dir.File("bytes.reg"), std::ios::binary) << std::string("\x93\x01\xC7zz\x00", 6); },
+       dbs.dir.File("bytes.reg"), "AvviaConnessioneBackoffice", "bytes.reg' is not a registry export"},
       {"empty back-office string", [&] { WriteRegistry("", "x"); }, reg, "AvviaConnessioneBackoffice",
        "Velkarys.ConnDBLocale.ConnectionString"},
       {"unreachable front office",
@@ -173,6 +184,9 @@ TEST_F(ProgramTest, ConfigurationProblemsGetOneReadableEntryAndTouchNoDatabase) 
   for (const Case& c : cases) {
     std::filesystem::remove(log_dir + "/logVelkaris.log");
     c.setup();
+    EXPECT_EQ(Run(c.registry), 0) << c.name;  // the original's silence stays the default
+    EXPECT_EQ(Run(c.registry, "--exit-status"), 2) << c.name;
+    std::filesystem::remove(log_dir + "/logVelkaris.log");
     EXPECT_EQ(Run(c.registry), 0) << c.name;
     auto errors = ErrorLog();
     ASSERT_EQ(errors.size(), 1u) << c.name;
@@ -181,6 +195,83 @@ TEST_F(ProgramTest, ConfigurationProblemsGetOneReadableEntryAndTouchNoDatabase) 
   }
   EXPECT_EQ(Dump(dbs.front_path), front_before);
   EXPECT_EQ(Dump(dbs.back_path), back_before);
+}
+
+
+TEST_F(ProgramTest, AMistypedCommandLineIsRefusedWithUsageAndTouchesNothing) {
+  WriteRegistry();
+  for (const std::string& args : {std::string("--verbose /no_wait"), std::string("--registry"),
+                                  "--registry '" + reg + "' --log-dir", std::string("verify --to 31/02/2026")}) {
+    EXPECT_EQ(Velkaris(args), 2) << args;
+    EXPECT_NE(Err().find("velkaris"), std::string::npos) << args;
+    EXPECT_TRUE(Out().empty()) << args;
+  }
+  EXPECT_EQ(Velkaris("--verbose /no_wait"), 2);
+  EXPECT_NE(Err().find("unknown option '--verbose'"), std::string::npos) << Err();
+  EXPECT_NE(Err().find("Usage: velkaris"), std::string::npos);
+  EXPECT_EQ(Velkaris("verify --to 31/02/2026"), 2);
+  EXPECT_NE(Err().find("'31/02/2026' is not a day"), std::string::npos) << Err();
+  EXPECT_TRUE(SyncLog().empty());
+  EXPECT_TRUE(ErrorLog().empty());
+  EXPECT_EQ(Velkaris("--help"), 0);
+  EXPECT_NE(Out().find("--exit-status"), std::string::npos);
+  EXPECT_TRUE(Err().empty());
+}
+
+// The demo shop: a pass with --summary and --exit-status, then verify on both backends.
+TEST_F(ProgramTest, ARunSaysHowItWentAndVerifyAgreesUntilTheBackOfficeLosesAReceipt) {
+  velkaris::demo::DemoOptions options;
+  options.dir = dbs.dir.File("shop");
+  options.receipts = 12;
+  options.schema_dir = VELKARIS_SCHEMA_DIR;
+  std::filesystem::create_directories(options.dir);
+  velkaris::demo::GenerateDemo(options);
+  velkaris::demo::DemoFiles shop = velkaris::demo::DemoPaths(options.dir);
+  std::string summary = dbs.dir.File("summary.json");
+  EXPECT_EQ(Run(shop.registry, "--exit-status --summary '" + summary + "'"), 0) << Err();
+  EXPECT_TRUE(Out().empty());
+  EXPECT_TRUE(Err().empty());  // not a terminal: no last line
+  std::string json = testing_support::ReadFile(summary);
+  auto back = testing_support::OpenSqlite(shop.back);
+  auto count = [&](const std::string& sql) { return std::to_string(db::CLng(back->OpenRecordset(sql)->Field(0))); };
+  for (const auto& [field, value] : std::vector<std::pair<std::string, std::string>>{
+           {"outcome", "\"complete\""},
+           {"receipts_selected", "12"},
+           {"receipts_transferred", count("select count(*) from tabTestateScontrini")},
+           {"receipts_failed", "0"},
+           {"rows", count("select count(*) from tabDettaglioScontrini")},
+           {"payments", count("select count(*) from tabPagamentiScontriniBackoffice")},
+           {"movements", count("select count(*) from tabDettaglioMagazzino where idTestata in (select idTestata from "
+                               "tabTestateMagazzino where IdCausale <> 9)")},
+           {"errors", "0"}}) {
+    EXPECT_NE(json.find("\"" + field + "\": " + value + ","), std::string::npos)
+        << field << " should be " << value << " in\n" << json;
+  }
+  EXPECT_NE(json.find("\"first_error\": null\n}"), std::string::npos) << json;
+
+  EXPECT_EQ(Velkaris("verify --registry '" + shop.registry + "'"), 0) << Out() << Err();
+  EXPECT_NE(Out().find("Velkaris verify: till 1, every day"), std::string::npos) << Out();
+  EXPECT_NE(Out().find("Everything agrees."), std::string::npos) << Out();
+  std::string table = Out();
+
+  // The same check through the SQLite ODBC driver gives the same table.
+  std::string odbc_reg = dbs.dir.File("odbc.reg");
+  std::ofstream(odbc_reg) << "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\Options]\r\n"
+                             "\"Velkarys.ConnDBLocale.ConnectionString\"=\"Driver=SQLite3;Database=" + shop.back + ";\"\r\n"
+                             "\"Velkarys.ConnDBPuntoCassa.ConnectionString\"=\"Driver=SQLite3;Database=" + shop.front + ";\"\r\n"
+                             "\"IdCassa\"=dword:00000001\r\n";
+  EXPECT_EQ(Velkaris("verify --registry '" + odbc_reg + "'"), 0) << Out() << Err();
+  EXPECT_EQ(Out(), table);
+
+  // A receipt lost from the back office: verify says where, with status 1.
+  back->Execute("delete from tabTestateScontrini where idTestata = (select min(idTestata) from tabTestateScontrini)");
+  EXPECT_EQ(Velkaris("verify --registry '" + shop.registry + "' --from 2026-12-01 --to 03/12/2026"), 1) << Out();
+  EXPECT_NE(Out().find("DIFFERS"), std::string::npos) << Out();
+  EXPECT_NE(Out().find("do not agree"), std::string::npos) << Out();
+  // A second pass selects nothing and is complete.
+  EXPECT_EQ(Run(shop.registry, "--exit-status --summary '" + summary + "'"), 0);
+  EXPECT_NE(testing_support::ReadFile(summary).find("\"receipts_selected\": 0,"), std::string::npos);
 }
 
 }  // namespace

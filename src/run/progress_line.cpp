@@ -21,4 +21,10 @@ void ProgressLine::Update(int32_t kind, size_t done, size_t total) {
   std::fflush(out_);
 }
 
+void ProgressLine::Finish(const std::string& summary) {
+  // "\x1b[K" clears what is left of a longer progress line.
+  std::fprintf(out_, "\r%s\x1b[K\n", summary.c_str());
+  std::fflush(out_);
+}
+
 }  // namespace velkaris

@@ -70,6 +70,7 @@ void ReceiptBatch::Begin() {
   Back(ctx_).BeginTransaction();
   ctx_.connDbPuntoCassa->set_defer_writes(true);
   began_tick_ = ctx_.clock.TickCount();
+  written_at_begin_ = ctx_.account.written;
 }
 
 void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const TransferOps& ops) {
@@ -80,6 +81,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     present_.emplace_back(record.IdTestataPOS, present);
   } else {
     size_t payments_mark = ctx_.uow.payments_to_flag.size();
+    const RunAccount::Written written_before = ctx_.account.written;
     size_t front_mark = ctx_.connDbPuntoCassa->deferred_writes();
     Back(ctx_).Savepoint(kSavepoint);
     ctx_.logs.BeginCapture();
@@ -90,6 +92,8 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
       done_.push_back(single);
     } else {
       ctx_.uow.payments_to_flag.resize(payments_mark);
+      ctx_.account.written = written_before;  // its writes are rolled back
+      ++ctx_.account.failed;
       ctx_.connDbPuntoCassa->DropDeferredWrites(front_mark);
       try {
         Back(ctx_).RollbackToSavepoint(kSavepoint);
@@ -142,13 +146,21 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
   done_.clear();
   present_.clear();
   ctx_.uow.payments_to_flag.clear();
+  ctx_.account.written = written_at_begin_;
   ctx_.connDbPuntoCassa->DropDeferredWrites(0);
 }
 
 void ReceiptBatch::Commit() {
   db::Connection& back = Back(ctx_);
   if (!back.InTransaction()) return;
-  back.CommitTransaction();
+  try {
+    back.CommitTransaction();
+  } catch (...) {
+    ctx_.account.written = written_at_begin_;  // nothing of the batch is in the back office
+    throw;
+  }
+  ctx_.account.transferred += static_cast<int64_t>(done_.size());
+  ctx_.account.already_present += static_cast<int64_t>(present_.size());
   std::vector<SyncCollection> done = std::move(done_);
   std::vector<std::pair<int32_t, int32_t>> present = std::move(present_);
   std::vector<int32_t> payments = std::move(ctx_.uow.payments_to_flag);

@@ -39,6 +39,7 @@ class ReceiptBatch {
   Context& ctx_;
   std::set<int32_t> failed_before_;
   int32_t began_tick_ = 0;
+  RunAccount::Written written_at_begin_;              // the account's counts when the transaction began
   std::vector<SyncCollection> done_;                   // transferred in the open transaction
   std::vector<std::pair<int32_t, int32_t>> present_;   // (POS id, back-office id) found in the ledger
 };

@@ -6,6 +6,7 @@
 
 #include "db/error.h"
 #include "platform/system.h"
+#include "platform/writable.h"
 #include "data/configuration.h"
 #include "rows/receipt_row_writer.h"
 #include "run/connections.h"
@@ -104,18 +105,27 @@ bool RunPass(Context& ctx, int32_t kind, SyncCollection& receipts, const Transfe
     }
     SyncCollection single;
     single.Add(receipts(i));
+    // The counts of a receipt that fails are taken back with its writes.
+    const RunAccount::Written written_before = ctx.account.written;
+    auto failed = [&] {
+      ctx.account.written = written_before;
+      ++ctx.account.failed;
+    };
     if (!ops.sincro_scontrino(ctx, kind, single)) {
+      failed();
       FailureExitA(ctx);
       return false;
     }
     for (int32_t causale : {1, 2}) {
       if (!ops.aggiorna_magazzino(ctx, kind, single, causale)) {
+        failed();
         FailureExitB(ctx, kind == 1, single);
         return false;
       }
     }
     ParseCollectionForLoggin(ctx, single);
     ParseCollectionForUpdatingRow(ctx, single);
+    ++ctx.account.transferred;
     if (ctx.progress) ctx.progress(kind, i, count);
   }
   return true;
@@ -145,9 +155,12 @@ void Sleep2(Context& ctx, int32_t ms) {
   });
 }
 
+namespace {
+
 // How this run commits: "Velkarys.Transazioni"="0" keeps every statement on its own.
 void ReadUnitOfWork(Context& ctx) {
   ctx.uow.per_receipt = db::CStr(GetKeyValue(ctx, "Options", "Velkarys.Transazioni", db::Value("1"))) != "0";
+  ctx.account.mode = ctx.uow.per_receipt ? "transactions" : "per-statement";
 }
 
 // Known once the back office is open: SQL Server commits sooner, so that the locks on
@@ -162,35 +175,94 @@ bool PrepareUnitsOfWork(Context& ctx) {
   });
 }
 
-void Main(Context& ctx, const std::string& command_line, const TransferOps& ops) {
-  platform::InstanceLock lock(platform::MachineLockPath());
-  switch (lock.Acquire()) {
-    case platform::InstanceLock::kAcquired: break;
-    case platform::InstanceLock::kHeldElsewhere: return;  // another instance runs: end silently
-    case platform::InstanceLock::kCannotCreate:
-      std::fprintf(stderr, "velkaris: cannot create the lock file %s (set VELKARIS_LOCK_FILE to a writable path)\n",
-                   lock.path().c_str());
-      return;
-  }
+// Fills the end of the account: its time and the errors the logs counted.
+void CloseAccount(Context& ctx) {
+  RunAccount& a = ctx.account;
+  a.end = ctx.clock.Now();
+  a.errors = ctx.logs.error_count();
+  a.first_error = ctx.logs.first_error();
+}
+
+void Run(Context& ctx, const std::string& command_line, const TransferOps& ops) {
+  RunAccount& a = ctx.account;
+  bool finished = false;
   ReadUnitOfWork(ctx);
   Guarded(ctx, "Main", [&] {
-    if (!AvviaConnessioneBackoffice(ctx, true)) return;
-    if (!AvviaConnessionePcassa(ctx, true)) return;
-    if (EsistonoTransazioniInCorso(ctx)) return;
+    if (!CheckLogsWritable(ctx)) {
+      a.not_started = "the logs cannot be written";
+      return;
+    }
+    if (!AvviaConnessioneBackoffice(ctx, true) || !AvviaConnessionePcassa(ctx, true)) {
+      a.not_started = "a database connection could not be opened";
+      return;
+    }
+    if (EsistonoTransazioniInCorso(ctx)) {
+      a.not_started = "another till's run is active on the back office";
+      return;
+    }
     if (command_line != "/no_wait") {
       UnseededRandom rnd;
       Sleep2(ctx, (static_cast<int32_t>(rnd.Next() * 60) + 1) * 1000);
     }
-    SubInitParams(ctx);
-    if (!PrepareUnitsOfWork(ctx)) return;
+    // Settings that did not load would write receipts with till 0 and warehouse 0.
+    if (!SubInitParams(ctx)) {
+      a.not_started = "the settings could not be loaded";
+      return;
+    }
+    if (!PrepareUnitsOfWork(ctx)) {
+      a.not_started = "the sync ledger of the back office could not be prepared";
+      return;
+    }
+    a.started = true;
     SyncCollection first_pass, second_pass;
     int32_t kind = 1;
     if (!RecuperaTestate(ctx, kind, first_pass)) return;
+    a.selected += static_cast<int64_t>(first_pass.Count());
     if (!RunPass(ctx, 1, first_pass, ops)) return;
     kind = 2;
     if (!RecuperaTestate(ctx, kind, second_pass)) return;
-    RunPass(ctx, 2, second_pass, ops);
+    a.selected += static_cast<int64_t>(second_pass.Count());
+    a.ended_early = !RunPass(ctx, 2, second_pass, ops);
+    finished = true;
   });
+  // A selection, a reconnection or anything else that ended the passes before their end.
+  if (a.started && !finished) a.ended_early = true;
+}
+
+}  // namespace
+
+bool CheckLogsWritable(Context& ctx) {
+  bool ok = true;
+  for (const std::string& path : {ctx.logs.SyncLogPath(ctx.clock.Now()), ctx.logs.ErrorLogPath()}) {
+    std::string problem = platform::WhyNotWritable(path);
+    if (problem.empty()) continue;
+    ctx.logs.ScriviLogErrore("Main", "The log file '" + path + "' cannot be written (" + problem +
+                                         "): give the user running velkaris write access to it and to its "
+                                         "folder, or choose another folder with --log-dir. Nothing was transferred.");
+    ok = false;
+  }
+  return ok;
+}
+
+void Main(Context& ctx, const std::string& command_line, const TransferOps& ops) {
+  ctx.account = RunAccount();
+  ctx.logs.ResetErrorCount();
+  ctx.account.start = ctx.clock.Now();
+  platform::InstanceLock lock(platform::MachineLockPath());
+  switch (lock.Acquire()) {
+    case platform::InstanceLock::kAcquired:
+      Run(ctx, command_line, ops);
+      break;
+    case platform::InstanceLock::kHeldElsewhere:  // another instance runs: end silently
+      ctx.account.not_started = "another instance of velkaris is running on this machine";
+      break;
+    case platform::InstanceLock::kCannotCreate:
+      std::fprintf(stderr, "velkaris: cannot create the lock file %s (set VELKARIS_LOCK_FILE to a writable path)\n",
+                   lock.path().c_str());
+      ctx.account.not_started = "the lock file " + lock.path() + " cannot be created";
+      break;
+  }
+  CloseAccount(ctx);
 }
 
 }  // namespace velkaris

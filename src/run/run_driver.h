@@ -23,8 +23,12 @@ struct TransferOps {
 TransferOps NoTransfers();
 
 // One run. `command_line` is the argument text after the program name (our own options
-// removed); exactly "/no_wait" skips the start-up pause.
+// removed); exactly "/no_wait" skips the start-up pause. ctx.account tells how it went.
 void Main(Context& ctx, const std::string& command_line, const TransferOps& ops);
+
+// True when today's sync log and the error log can be written; otherwise logs (or, when the
+// error log is the one that cannot be written, prints) which file and what to do.
+bool CheckLogsWritable(Context& ctx);
 
 // Waits `ms` milliseconds on the tick counter.
 void Sleep2(Context& ctx, int32_t ms);

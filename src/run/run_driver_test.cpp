@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 
 #include "db/recordset.h"
@@ -174,6 +175,10 @@ TEST_F(RunDriverTest, AFailedFirstSelectionEndsTheRunBeforeEitherPass) {
   EXPECT_TRUE(fake.receipts.empty());
   EXPECT_TRUE(recorder.StatementsMatching("tabTestate.IdCausale=5").empty());
   EXPECT_EQ(ErrorsFrom("TovoVelkaris_RecuperaTestate").size(), 1u);
+  // Nothing was selected, yet the run did not do its job.
+  EXPECT_TRUE(ctx.account.started);
+  EXPECT_TRUE(ctx.account.ended_early);
+  EXPECT_FALSE(ctx.account.Complete());
 }
 
 TEST_F(RunDriverTest, BothConnectionsAreReopenedBeforeEvery50thReceipt) {
@@ -346,6 +351,121 @@ TEST_F(RunDriverTest, Sleep2WaitsOnTheTickCounterAndLogsAnOverflow) {
   Receipts(1, 1, 4);
   Main(ctx, "", fake.Ops());
   EXPECT_EQ(fake.receipts.size(), 1u);
+}
+
+
+TEST_F(RunDriverTest, TheAccountCountsWhatWasSelectedTransferredAndFailedAndTakesBackAFailedReceiptsWrites) {
+  Receipts(1, 3, 4);
+  Receipts(4, 1, 5);
+  Main(ctx, "/no_wait", fake.Ops());
+  const RunAccount& a = ctx.account;
+  EXPECT_TRUE(a.started);
+  EXPECT_EQ(a.selected, 4);
+  EXPECT_EQ(a.transferred, 4);
+  EXPECT_EQ(a.failed, 0);
+  EXPECT_TRUE(a.Complete());
+  EXPECT_EQ(a.start, clock.now());
+  EXPECT_EQ(a.end, clock.now());
+
+  // A second run starts a new account; the receipt whose warehouse fails takes back what
+  // it had counted, and the run stops there (receipts 6 and 7 are never reached).
+  Receipts(5, 3, 4);
+  TransferOps ops = fake.Ops();
+  TransferOps counting = ops;
+  counting.sincro_scontrino = [&](Context& c, int32_t& kind, SyncCollection& single) {
+    c.account.written.rows += 2;
+    c.account.written.payments += 1;
+    return ops.sincro_scontrino(c, kind, single);
+  };
+  fake.fail_warehouse_at = static_cast<int>(fake.warehouse.size()) + 3;  // receipt 6, first call
+  Main(ctx, "/no_wait", counting);
+  EXPECT_EQ(a.selected, 3);
+  EXPECT_EQ(a.transferred, 1);
+  EXPECT_EQ(a.failed, 1);
+  EXPECT_EQ(a.written.rows, 2);
+  EXPECT_EQ(a.written.payments, 1);
+  EXPECT_FALSE(a.Complete());
+}
+
+TEST_F(RunDriverTest, SettingsThatDoNotLoadStopTheRunBeforeAnyReceipt) {
+  Receipts(1, 2, 4);
+  SetRegistryText("IdMagazzinoForzato", "abc");
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_TRUE(fake.receipts.empty());
+  EXPECT_EQ(Unexported(), 4);
+  EXPECT_FALSE(ctx.account.started);
+  EXPECT_EQ(ctx.account.not_started, "the settings could not be loaded");
+  ASSERT_EQ(ErrorsFrom("SubInitParams").size(), 1u);
+  EXPECT_NE(ErrorsFrom("SubInitParams")[0].find("\"IdMagazzinoForzato\""), std::string::npos);
+  EXPECT_EQ(ctx.account.errors, 1);
+  EXPECT_NE(ctx.account.first_error.find("IdMagazzinoForzato"), std::string::npos);
+}
+
+TEST_F(RunDriverTest, ALogThatCannotBeWrittenStopsTheRunAndIsNamed) {
+  Receipts(1, 1, 4);
+  // Today's sync log left as something this user cannot write (a folder stands in for a
+  // file of another user: even root cannot append to it).
+  std::filesystem::create_directory(ctx.logs.SyncLogPath(clock.now()));
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_TRUE(fake.receipts.empty());
+  EXPECT_EQ(connections_created, 0);
+  EXPECT_EQ(ctx.account.not_started, "the logs cannot be written");
+  ASSERT_EQ(ErrorsFrom("Main").size(), 1u);
+  EXPECT_NE(ErrorsFrom("Main")[0].find("The log file '" + ctx.logs.SyncLogPath(clock.now()) + "' cannot be written"),
+            std::string::npos);
+  EXPECT_NE(ErrorsFrom("Main")[0].find("--log-dir"), std::string::npos);
+
+  // When the error log cannot be written either, the entry goes to standard error.
+  std::filesystem::remove(ctx.logs.ErrorLogPath());
+  std::filesystem::create_directory(ctx.logs.ErrorLogPath());
+  FILE* err = std::tmpfile();
+  ctx.logs.set_fallback(err);
+  Main(ctx, "/no_wait", fake.Ops());
+  std::rewind(err);
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), err));
+  std::fclose(err);
+  EXPECT_NE(text.find("Cannot write the log file '" + ctx.logs.ErrorLogPath() + "'"), std::string::npos) << text;
+  EXPECT_NE(text.find("The log file '" + ctx.logs.SyncLogPath(clock.now()) + "' cannot be written"), std::string::npos)
+      << text;
+  EXPECT_TRUE(fake.receipts.empty());
+}
+
+
+TEST_F(RunDriverTest, AsUnitsOfWorkTheAccountCountsFailedAndAlreadyPresentReceiptsAndThePassGoesOn) {
+  UseUnitsOfWork();
+  Receipts(1, 3, 4);
+  fake.fail_receipt_at = 2;
+  // A receipt is transferred only with its back-office header, which the fake writes too.
+  TransferOps ops = fake.Ops();
+  TransferOps with_header = ops;
+  with_header.sincro_scontrino = [&](Context& c, int32_t& kind, SyncCollection& single) {
+    if (!ops.sincro_scontrino(c, kind, single)) return false;
+    c.connDbLocale->Execute("insert into tabTestateScontrini (idTestata) values (" +
+                            std::to_string(single(1)->IdTestataScontrinoBKF) + ")");
+    return true;
+  };
+  Main(ctx, "/no_wait", with_header);
+  const RunAccount& a = ctx.account;
+  EXPECT_EQ(a.mode, "transactions");
+  EXPECT_EQ(a.selected, 3);
+  EXPECT_EQ(a.transferred, 2);
+  EXPECT_EQ(a.failed, 1);
+  EXPECT_EQ(a.already_present, 0);
+  EXPECT_FALSE(a.Complete());
+  // Receipt 1 loses its flags (a crash after the commit): the next run finds it in the ledger.
+  ctx.connDbPuntoCassa->Execute("update tabDettaglio set FlagExport = 0 where IdTestata = 1");
+  fake.fail_receipt_at = 0;
+  Main(ctx, "/no_wait", with_header);
+  EXPECT_EQ(a.selected, 2);  // receipt 1 again and receipt 2, which failed
+  EXPECT_EQ(a.transferred, 1);
+  EXPECT_EQ(a.already_present, 1);
+  EXPECT_EQ(a.failed, 0);
+  EXPECT_TRUE(a.Complete());
+  EXPECT_EQ(Unexported(), 0);
+  SetRegistryText("Velkarys.Transazioni", "0");
+  Main(ctx, "/no_wait", fake.Ops());
+  EXPECT_EQ(a.mode, "per-statement");
 }
 
 }  // namespace

@@ -69,6 +69,7 @@ bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t
       }
       rs->Update();
       rs->Close();
+      ++ctx.account.written.stock_rows;
     }
     CheckBloccoArticoloGiacenza(ctx, id_articolo);
     Giacenze_AggiornaDisponibile(ctx, stock_barcode, id_magazzino, connection);

@@ -27,7 +27,7 @@ class ContextTest : public ::testing::Test {
   // Registry values under HKEY_CURRENT_USER\SOFTWARE\KORV\ARN\<section>.
   void SetRegistryText(const std::string& name, const std::string& text, const std::string& section = "Options");
   void SetRegistryNumber(const std::string& name, uint32_t number, const std::string& section = "Options");
-  // Points the registry's connection strings at the test databases.
+  // Points the registry's connection strings at the test databases; the till is 1.
   void RegisterDatabases();
   // Receipts as units of work with the sync ledger (the program's default; the fixture
   // starts in the original per-statement mode).

@@ -247,6 +247,7 @@ int32_t funCreaRecordsetDettaglio(Context& ctx, db::Connection& connection, int3
     } else {
       WriteDescriptiveRow(ctx, connection, detail, id, id_testata, row, id_magazzino);
     }
+    if (tipo_documento == 0) ++ctx.account.written.movements;
     result = id;
   });
   return result;

@@ -279,7 +279,7 @@ TEST_F(WarehouseTest, UnknownBarcodesDescriptiveRowsAndRowsThatCannotBeWritten) 
   EXPECT_EQ(korv[0].rfind("KORV log - il barcode che alza l'errore è : NOPE - Errore durante allineamento vendite. "
                           "Oggetto", 0), 0u);
   EXPECT_EQ(korv[1].rfind("KORV log - Errore connessione durante allineamento vendite. Oggetto", 0), 0u);
-  EXPECT_EQ(korv[2].rfind("KORV log - Tentativo di ripristino.... Oggetto", 0), 0u);
+  EXPECT_EQ(korv[2].rfind("KORV log - Tentativo di ripristino... Oggetto", 0), 0u);
   EXPECT_EQ(korv[3].rfind("KORV log - Articolo non trovato:NOPE. Oggetto", 0), 0u);
   int state_lines = 0;
   for (const auto& l : ErrorLogLines()) state_lines += l.find(":KORV log - Stato connessione...") != std::string::npos;

@@ -1,4 +1,5 @@
 #include "db/sqlite/sqlite_engine.h"
+#include "db/sqlite/writable_database.h"
 
 #include <sqlite3.h>
 
@@ -98,6 +99,11 @@ SqliteEngine::SqliteEngine(const std::string& path) {
     db_ = nullptr;
     throw Error("Cannot open the SQLite database '" + path + "' (" + why +
                 "): the file must exist and be readable and writable.");
+  }
+  if (std::string why = WhyNotWritable(db_, path); !why.empty()) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw Error(why);
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db_, 0);

@@ -1,0 +1,58 @@
+#include "core/logs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "testing/context_fixture.h"
+#include "testing/temp_databases.h"
+
+namespace velkaris {
+namespace {
+
+TEST(Logs, EntriesKeepOneFullStopAndOnlyErrorsAreCounted) {
+  testing_support::TempDir dir;
+  platform::FrozenClock clock(db::Date::FromParts(2026, 12, 4, 19, 5, 11));
+  Logs logs(dir.path(), clock);
+  logs.ScriviLogErrore("TovoVelkaris_Scontrino", "Procedura Velkaris non avviata.");
+  logs.ScriviLogAvviso("Velkaris-PCassa_AggiornaMagazzinoDaScontrino", "Acconto rilevato num: -1");
+  logs.ScriviLogErrore("Main", "");
+  logs.ScriviLogErrore("KORV", "Tentativo di ripristino...");
+  auto lines = testing_support::ReadLines(logs.ErrorLogPath());
+  ASSERT_EQ(lines.size(), 4u);
+  std::string stamp = logs.TimeStamp();
+  EXPECT_EQ(lines[0], stamp + " :Procedura Velkaris non avviata. Oggetto: MODULO \\TovoVelkaris_Scontrino");
+  EXPECT_EQ(lines[1], stamp + " :Acconto rilevato num: -1. Oggetto: MODULO \\Velkaris-PCassa_AggiornaMagazzinoDaScontrino");
+  EXPECT_EQ(lines[2], stamp + " :. Oggetto: MODULO \\Main");  // an empty message, as the original wrote it
+  EXPECT_EQ(lines[3], stamp + " :Tentativo di ripristino... Oggetto: MODULO \\KORV");
+  EXPECT_EQ(logs.error_count(), 3);  // the notice is no error
+  EXPECT_EQ(logs.first_error(), "Procedura Velkaris non avviata. Oggetto: MODULO \\TovoVelkaris_Scontrino");
+  logs.ResetErrorCount();
+  EXPECT_EQ(logs.error_count(), 0);
+  EXPECT_EQ(logs.first_error(), "");
+}
+
+TEST(Logs, AnEntryThatCannotBeWrittenGoesToTheFallbackWithTheReason) {
+  testing_support::TempDir dir;
+  platform::FrozenClock clock(db::Date::FromParts(2026, 12, 4, 19, 5, 11));
+  Logs logs(dir.path(), clock);
+  std::filesystem::create_directory(logs.ErrorLogPath());  // not a file that can take an entry
+  FILE* out = std::tmpfile();
+  logs.set_fallback(out);
+  logs.ScriviLogErrore("Main", "Database is locked");
+  std::rewind(out);
+  char buf[1024] = {};
+  size_t n = std::fread(buf, 1, sizeof buf - 1, out);
+  std::fclose(out);
+  std::string text(buf, n);
+  EXPECT_NE(text.find("velkaris: Cannot write the log file '" + logs.ErrorLogPath() + "'"), std::string::npos) << text;
+  EXPECT_NE(text.find("velkaris: Database is locked. Oggetto: MODULO \\Main\n"), std::string::npos) << text;
+  EXPECT_EQ(logs.error_count(), 1);
+  // The sync log throws for its caller to handle.
+  std::filesystem::create_directory(logs.SyncLogPath(clock.Now()));
+  EXPECT_THROW(logs.ScriviLogSincro("x"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace velkaris
