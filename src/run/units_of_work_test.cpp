@@ -299,7 +299,9 @@ TEST_F(UnitsOfWorkTest, AFaultAtAnyStatementOfAReceiptLeavesNoTraceAndTheNextRun
     Run();
     EXPECT_EQ(Count("tabSincroScontrini"), 3);
     EXPECT_EQ(Count("tabTestateScontrini"), 3);
-    if (receipt_failed) EXPECT_EQ(Figures(*dbs.back), clean);
+    if (receipt_failed) {
+      EXPECT_EQ(Figures(*dbs.back), clean);
+    }
   }
   EXPECT_GT(failed, 10);
   EXPECT_GT(tolerated, 0);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -13,8 +14,9 @@ namespace {
 
 // Empty when a new file can be created in `dir`; otherwise the reason.
 std::string WhyNoNewFile(const std::string& dir) {
-  std::string probe = dir + "/.velkaris-write-test-" + std::to_string(getpid());
-  int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  // A name of its own, so that connections opening at once (threads, tills) never meet.
+  std::string probe = dir + "/.velkaris-write-test-XXXXXX";
+  int fd = mkstemp(probe.data());
   if (fd < 0) return std::strerror(errno);
   close(fd);
   unlink(probe.c_str());
