@@ -15,6 +15,7 @@
 #include "db/odbc/odbc_results.h"
 #include "db/odbc/odbc_timeouts.h"
 #include "db/sqlite/new_id_sql.h"
+#include "db/sqlite/shape_translator.h"
 #include "util/text.h"
 
 namespace db::odbc {
@@ -102,6 +103,7 @@ OdbcEngine::OdbcEngine(const OdbcTarget& target) {
 OdbcEngine::~OdbcEngine() { Close(); }
 
 void OdbcEngine::Close() {
+  ForgetPrepared();
   if (dbc_) {
     SQLDisconnect(static_cast<SQLHDBC>(dbc_));
     SQLFreeHandle(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_));
@@ -115,8 +117,56 @@ void OdbcEngine::Close() {
 
 std::string OdbcEngine::Translate(const std::string& sql) const { return sqlite_ ? TsqlToSqlite(sql) : sql; }
 
+// SQLite through its driver: the text is rewritten and its literals bound as for the
+// embedded backend, and the statement of each shape is prepared once and kept.
+bool OdbcEngine::RunShaped(const std::string& tsql, ResultSet* result, int64_t* rows) {
+  sqlite::ParameterizedSql p = translator_.Translate(tsql);
+  return RunPrepared(p.text, p.params, tsql, result, rows);
+}
+
+bool OdbcEngine::RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql,
+                             ResultSet* result, int64_t* rows) {
+  auto it = prepared_.find(text);
+  if (it == prepared_.end()) {
+    if (prepared_.size() >= kMaxPrepared) ForgetPrepared();
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw Error(Diagnostics(SQL_HANDLE_DBC, dbc));
+    SetQueryTimeout(h, query_timeout_);
+    if (!SQL_SUCCEEDED(SQLPrepare(h, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS))) {
+      SQLFreeHandle(SQL_HANDLE_STMT, h);
+      return false;  // the caller runs the text as written, and reports its own error
+    }
+    it = prepared_.emplace(text, h).first;
+  }
+  SQLHSTMT h = static_cast<SQLHSTMT>(it->second);
+  SQLFreeStmt(h, SQL_RESET_PARAMS);
+  std::vector<BoundParameter> bound(params.size());
+  try {
+    for (size_t i = 0; i < params.size(); ++i) {
+      BindParameter(h, static_cast<SQLUSMALLINT>(i + 1), params[i], bound[i], true, tsql);
+    }
+    StatementResults results = ReadResults(h, SQLExecute(h), true, tsql);
+    SQLFreeStmt(h, SQL_CLOSE);
+    if (rows) *rows = results.records_affected;
+    if (result) *result = std::move(results.rows);
+  } catch (...) {
+    SQLFreeStmt(h, SQL_CLOSE);
+    throw;
+  }
+  return true;
+}
+
+void OdbcEngine::ForgetPrepared() {
+  for (auto& [text, h] : prepared_) SQLFreeHandle(SQL_HANDLE_STMT, static_cast<SQLHSTMT>(h));
+  prepared_.clear();
+}
+
 ResultSet OdbcEngine::Run(const std::string& sql, const std::vector<Value>& params, bool translated, int64_t* rows) {
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  ResultSet shaped;
+  if (sqlite_ && !translated && params.empty() && RunShaped(sql, &shaped, rows)) return shaped;
+  if (sqlite_ && translated && !params.empty() && RunPrepared(sql, params, sql, &shaped, rows)) return shaped;
   Statement st(static_cast<SQLHDBC>(dbc_), query_timeout_);
   std::string text = translated ? sql : Translate(sql);
   std::vector<BoundParameter> bound(params.size());

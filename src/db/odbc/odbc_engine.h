@@ -4,9 +4,11 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 
 #include "db/engine.h"
 #include "db/odbc_connection_string.h"
+#include "db/sqlite/shape_translator.h"
 
 namespace db::odbc {
 
@@ -38,6 +40,10 @@ class OdbcEngine : public Engine {
 
  private:
   ResultSet Run(const std::string& sql, const std::vector<Value>& params, bool translated, int64_t* rows);
+  bool RunShaped(const std::string& tsql, ResultSet* result, int64_t* rows);
+  bool RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql, ResultSet* result,
+                   int64_t* rows);
+  void ForgetPrepared();
   std::string Translate(const std::string& sql) const;
   int64_t ExecuteAsRpc(const std::string& sql);
 
@@ -47,6 +53,10 @@ class OdbcEngine : public Engine {
   bool sql_server_ = false;
   int query_timeout_ = 0;
   bool in_transaction_ = false;
+  // SQLite through its driver: statements prepared once per shape (handles of the driver).
+  static constexpr size_t kMaxPrepared = 512;
+  sqlite::ShapeTranslator translator_;
+  std::unordered_map<std::string, void*> prepared_;
 };
 
 }  // namespace db::odbc

@@ -141,6 +141,8 @@ class BackendParityTest : public testing_support::ShopTest {
     ctx.computer_name = "TILL1";
   }
   std::string Dump(db::Connection& c) { return testing_support::DumpTables(c); }
+  // Runs the scenario natively and through the SQLite ODBC driver, and compares the databases.
+  void CompareBackends();
   void Run() {
     velkaris::Main(ctx, "/no_wait",
                    velkaris::TransferOps{velkaris::PCassa_SincroScontrino, velkaris::PCassa_AggiornaMagazzinoDaScontrino});
@@ -148,6 +150,17 @@ class BackendParityTest : public testing_support::ShopTest {
 };
 
 TEST_F(BackendParityTest, TheOdbcPathWritesWhatTheEmbeddedBackendWrites) {
+  CompareBackends();
+}
+
+// Receipts as units of work: transactions, savepoints and ids inside them through the driver.
+TEST_F(BackendParityTest, TheOdbcPathWritesWhatTheEmbeddedBackendWritesAsUnitsOfWork) {
+  UseUnitsOfWork();
+  CompareBackends();
+  EXPECT_EQ(Count("tabSincroScontrini"), 2);
+}
+
+void BackendParityTest::CompareBackends() {
   Scenario();
   // A second shop with the same data, reached through the SQLite ODBC driver.
   testing_support::TempDir other_dir;
