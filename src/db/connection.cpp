@@ -135,13 +135,13 @@ int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<
 
 std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, CursorType cursor,
                                                      LockType lock) {
-  if (const ResultSet* kept = cache_.Find(sql, in_transaction_)) {
+  if (const ResultSet* kept = cache_.Find(sql)) {
     engine();
     return std::make_unique<Recordset>(this, sql, cursor, lock, *kept);
   }
   Before(sql);
   ResultSet result = engine_->Query(sql);
-  cache_.Store(sql, result, in_transaction_);
+  cache_.Store(sql, result);
   return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
 }
 

@@ -17,15 +17,6 @@ bool IsMasterTable(const std::string& table) {
   return std::any_of(std::begin(kMaster), std::end(kMaster), [&](const char* t) { return table == t; });
 }
 
-// Tables read again and again while a receipt is written (articles, barcodes, stock, the
-// summary movement of the day): worth keeping under the write lock. Reads of the
-// documents being written are not asked twice and are not kept.
-bool IsLookupTable(const std::string& table) {
-  static const char* kLookup[] = {"tabarticoli", "tabbarcode", "tabgiacenze", "tabtestatemagazzino"};
-  return IsMasterTable(table) ||
-         std::any_of(std::begin(kLookup), std::end(kLookup), [&](const char* t) { return table == t; });
-}
-
 bool NameChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '"' || c == '[' || c == ']';
 }
@@ -86,10 +77,14 @@ bool IsEmptyColumnRead(const std::string& sql) {
 std::vector<std::string> TablesRead(const std::string& sql) {
   std::vector<std::string> tables;
   Scanner scan(sql);
-  bool after = false;
+  bool after = false;    // the next name is a table
+  bool in_from = false;  // in a FROM list, where a comma starts another table
   for (std::string_view w = scan.Next(); !w.empty(); w = scan.Next()) {
-    if (after && w != "(") tables.push_back(Bare(w));
-    after = Is(w, "from") || Is(w, "join");
+    if (after && w == "(") continue;  // FROM (a INNER JOIN b ...): a is still a table
+    if (after) tables.push_back(Bare(w));
+    if (Is(w, "from")) in_from = true;
+    if (Is(w, "where") || Is(w, "group") || Is(w, "order") || Is(w, "on") || Is(w, "select")) in_from = false;
+    after = Is(w, "from") || Is(w, "join") || (in_from && w == ",");
   }
   return tables;
 }
@@ -98,6 +93,7 @@ std::string TableWritten(const std::string& sql) {
   Scanner scan(sql);
   std::string_view verb = scan.Next(), word = scan.Next();
   if (Is(verb, "insert") || Is(verb, "delete")) {
+    if (Is(word, "or")) scan.Next(), word = scan.Next();  // INSERT OR REPLACE INTO
     if (Is(word, "into") || Is(word, "from")) word = scan.Next();
   } else if (!Is(verb, "update")) {
     return "";
@@ -105,93 +101,38 @@ std::string TableWritten(const std::string& sql) {
   return Bare(word);
 }
 
-std::vector<std::string> ColumnsSet(const std::string& sql) {
-  std::vector<std::string> columns;
-  Scanner scan(sql);
-  if (!Is(scan.Next(), "update")) return columns;
-  std::string_view w;
-  while (!(w = scan.Next()).empty() && !Is(w, "set")) {
-  }
-  // name = value, name = value ... up to FROM or WHERE outside parentheses
-  int depth = 0;
-  bool expect_name = true;
-  while (!(w = scan.Next()).empty()) {
-    if (w == "(") ++depth;
-    if (w == ")") --depth;
-    if (depth == 0 && (Is(w, "from") || Is(w, "where"))) break;
-    if (depth == 0 && w == ",") {
-      expect_name = true;
-    } else if (expect_name && w != "(" && w != ")") {
-      columns.push_back(Bare(w));
-      expect_name = false;
-    }
-  }
-  return columns;
-}
-
-const ResultSet* QueryCache::Find(const std::string& sql, bool exclusive) const {
+const ResultSet* QueryCache::Find(const std::string& sql) const {
   if (policy_ == ReadCache::kOff) return nullptr;
   auto it = entries_.find(sql);
-  if (it == entries_.end()) return nullptr;
-  bool all = policy_ == ReadCache::kAll && exclusive;
-  return all || it->second.master ? &it->second.result : nullptr;
+  return it == entries_.end() ? nullptr : &it->second.result;
 }
 
-void QueryCache::Store(const std::string& sql, const ResultSet& result, bool exclusive) {
+void QueryCache::Store(const std::string& sql, const ResultSet& result) {
   if (policy_ == ReadCache::kOff) return;
-  std::vector<std::string> tables = TablesRead(sql);
-  if (tables.empty()) return;
   bool columns_only = IsEmptyColumnRead(sql);
-  bool master = columns_only || std::all_of(tables.begin(), tables.end(), IsMasterTable);
-  if (!master && !(policy_ == ReadCache::kAll && exclusive && std::all_of(tables.begin(), tables.end(), IsLookupTable))) {
-    return;
-  }
+  std::vector<std::string> tables = TablesRead(sql);
+  if (tables.empty() || !(columns_only || std::all_of(tables.begin(), tables.end(), IsMasterTable))) return;
   if (entries_.size() >= kMaxEntries) Clear();
-  Entry entry{result, tables, columns_only, master, false, {}};
-  Scanner scan(sql);
-  for (std::string_view w = scan.Next(); !w.empty(); w = scan.Next()) {
-    if (w == "*") entry.star = true;
-    entry.words.push_back(Bare(w));
-  }
   for (const std::string& t : tables) by_table_[t].push_back(sql);
-  entries_[sql] = std::move(entry);
+  entries_[sql] = Entry{result, std::move(tables), columns_only};
 }
 
 void QueryCache::Written(const std::string& sql) {
   if (entries_.empty()) return;
   Scanner scan(sql);
-  std::string_view verb = scan.Next();
-  if (Is(verb, "select")) return;
+  if (Is(scan.Next(), "select")) return;
   std::string table = TableWritten(sql);
-  if (table.empty()) {
-    Clear();  // a statement we cannot read: forget everything
+  if (table.empty() || !TablesRead(sql).empty()) {
+    Clear();  // a statement we cannot read, or an UPDATE ... FROM whose target may be an alias
     return;
   }
   auto keys = by_table_.find(table);
   if (keys == by_table_.end()) return;
-  // An UPDATE changes only the columns it sets: a read that names none of them (and does
-  // not read "*") keeps its answer.
-  const std::vector<std::string> set = ColumnsSet(sql);
-  auto touches = [&](const Entry& e) {
-    if (e.columns_only) return false;
-    if (set.empty() || e.star) return true;
-    return std::any_of(set.begin(), set.end(), [&](const std::string& c) {
-      return std::find(e.words.begin(), e.words.end(), c) != e.words.end();
-    });
-  };
-  std::vector<std::string>& list = keys->second;
-  size_t kept = 0;
-  for (size_t k = 0; k < list.size(); ++k) {
-    auto it = entries_.find(list[k]);
-    if (it == entries_.end()) continue;
-    if (touches(it->second)) {
-      entries_.erase(it);
-    } else {
-      if (kept != k) list[kept] = std::move(list[k]);
-      ++kept;
-    }
+  for (const std::string& key : keys->second) {
+    auto it = entries_.find(key);
+    if (it != entries_.end() && !it->second.columns_only) entries_.erase(it);
   }
-  list.resize(kept);
+  by_table_.erase(keys);
 }
 
 }  // namespace db

@@ -98,12 +98,8 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
     if (util::Trim(cs).empty()) throw db::Error(MissingStringReason(ctx, p));
     conn->set_odbc_options(OdbcOptionsOf(ctx));
     conn->Open(cs);
-    // Receipts as units of work read master data once; the back office on SQLite, whose
-    // write lock the batch holds, also keeps every read until something it read changes.
-    if (ctx.uow.per_receipt) {
-      bool locked = p.connection == &Context::connDbLocale && conn->IsSqlite();
-      conn->set_read_cache(locked ? db::ReadCache::kAll : db::ReadCache::kMasterData);
-    }
+    // Receipts as units of work read master data once a pass.
+    if (ctx.uow.per_receipt) conn->set_read_cache(db::ReadCache::kMasterData);
     companion->Connect(conn->ConnectionString(), 2);
 
     if (conn->State() != 1) {

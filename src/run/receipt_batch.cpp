@@ -1,5 +1,6 @@
 #include "run/receipt_batch.h"
 
+#include <exception>
 #include <string>
 
 #include "core/failure.h"
@@ -85,7 +86,13 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     size_t front_mark = ctx_.connDbPuntoCassa->deferred_writes();
     Back(ctx_).Savepoint(kSavepoint);
     ctx_.logs.BeginCapture();
-    bool ok = Attempt(kind, single, ops);
+    bool ok = false;
+    std::exception_ptr escaped;  // what the transfer let through: rolled back, then passed on
+    try {
+      ok = Attempt(kind, single, ops);
+    } catch (...) {
+      escaped = std::current_exception();
+    }
     std::vector<std::string> errors = ctx_.logs.EndCapture();
     if (ok) {
       Back(ctx_).ReleaseSavepoint(kSavepoint);
@@ -101,12 +108,15 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
       } catch (const db::Error& e) {
         ctx_.logs.ScriviLogErrore(kSource, e.what());
         AbandonAfterBrokenRollback();
+        if (escaped) std::rethrow_exception(escaped);
         Begin();
       }
+      if (escaped) std::rethrow_exception(escaped);
       Failed(record.IdTestataPOS, errors);
     }
   }
-  if (static_cast<int64_t>(ctx_.clock.TickCount()) - began_tick_ >= ctx_.uow.commit_every_ms) Commit();
+  uint32_t elapsed = static_cast<uint32_t>(ctx_.clock.TickCount()) - static_cast<uint32_t>(began_tick_);
+  if (elapsed >= static_cast<uint32_t>(ctx_.uow.commit_every_ms)) Commit();
 }
 
 // The receipt transfer, both warehouse calls and the ledger row; False at the first failure.
@@ -156,7 +166,10 @@ void ReceiptBatch::Commit() {
   try {
     back.CommitTransaction();
   } catch (...) {
-    ctx_.account.written = written_at_begin_;  // nothing of the batch is in the back office
+    // Nothing of the batch is in the back office, and nothing of it is flagged; a commit
+    // is not tried twice.
+    ctx_.account.written = written_at_begin_;
+    AbandonAfterBrokenRollback();
     throw;
   }
   ctx_.account.transferred += static_cast<int64_t>(done_.size());

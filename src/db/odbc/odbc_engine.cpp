@@ -178,13 +178,47 @@ ResultSet OdbcEngine::Run(const std::string& sql, const std::vector<Value>& para
   return std::move(results.rows);
 }
 
-ResultSet OdbcEngine::Query(const std::string& sql) { return Run(sql, {}, false, nullptr); }
+ResultSet OdbcEngine::Query(const std::string& sql) {
+  RequireTransactionIntact();
+  try {
+    return Run(sql, {}, false, nullptr);
+  } catch (...) {
+    NoteFailure();
+    throw;
+  }
+}
 
 int64_t OdbcEngine::Execute(const std::string& sql, const std::vector<Value>& params) {
-  if (sql_server_ && params.empty() && IsDataChange(sql)) return ExecuteAsRpc(sql);
-  int64_t rows = 0;
-  Run(sql, params, !params.empty(), &rows);
-  return rows;
+  RequireTransactionIntact();
+  try {
+    if (sql_server_ && params.empty() && IsDataChange(sql)) return ExecuteAsRpc(sql);
+    int64_t rows = 0;
+    Run(sql, params, !params.empty(), &rows);
+    return rows;
+  } catch (...) {
+    NoteFailure();
+    throw;
+  }
+}
+
+// SQL Server ends a transaction by itself on some errors (a deadlock victim, XACT_ABORT):
+// the statements after it would run in a transaction of their own, outside the caller's
+// unit of work. After a failure inside a transaction the server is asked whether it is
+// still open; if not, nothing more runs until the caller rolls back.
+void OdbcEngine::NoteFailure() {
+  if (!sql_server_ || !in_transaction_ || transaction_lost_) return;
+  try {
+    ResultSet rs = Run("SELECT @@TRANCOUNT", {}, false, nullptr);
+    transaction_lost_ = rs.rows.empty() || rs.rows[0].empty() || CLng(rs.rows[0][0]) == 0;
+  } catch (...) {
+    transaction_lost_ = true;
+  }
+}
+
+void OdbcEngine::RequireTransactionIntact() const {
+  if (transaction_lost_) {
+    throw Error("The server rolled back the open transaction after an earlier error; nothing more is written in it.");
+  }
 }
 
 // In a plain batch FreeTDS reports the count of a trigger without NOCOUNT as the statement's
@@ -223,6 +257,17 @@ std::vector<TableColumn> OdbcEngine::Columns(const std::string& table) {
 
 Value OdbcEngine::GetNewID(const std::string& schema, const std::string& table, const std::string& column,
                            int32_t check_conflict) {
+  RequireTransactionIntact();
+  try {
+    return NewId(schema, table, column, check_conflict);
+  } catch (...) {
+    NoteFailure();
+    throw;
+  }
+}
+
+Value OdbcEngine::NewId(const std::string& schema, const std::string& table, const std::string& column,
+                        int32_t check_conflict) {
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
   if (sqlite_ && in_transaction_) {
     // Inside the caller's transaction the write lock is already held.
@@ -292,6 +337,7 @@ void OdbcEngine::BeginTransaction() {
 
 void OdbcEngine::CommitTransaction() {
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  RequireTransactionIntact();
   if (sqlite_) {
     Run("COMMIT", {}, true, nullptr);
   } else {
@@ -305,6 +351,7 @@ void OdbcEngine::CommitTransaction() {
 void OdbcEngine::RollbackTransaction() {
   if (!dbc_) return;
   in_transaction_ = false;
+  transaction_lost_ = false;
   if (sqlite_) {
     Run("ROLLBACK", {}, true, nullptr);
   } else {
@@ -315,10 +362,12 @@ void OdbcEngine::RollbackTransaction() {
 }
 
 void OdbcEngine::Savepoint(const std::string& name) {
+  RequireTransactionIntact();
   Run(sqlite_ ? "SAVEPOINT " + name : "SAVE TRANSACTION " + name, {}, true, nullptr);
 }
 
 void OdbcEngine::RollbackToSavepoint(const std::string& name) {
+  RequireTransactionIntact();
   Run(sqlite_ ? "ROLLBACK TO " + name : "ROLLBACK TRANSACTION " + name, {}, true, nullptr);
 }
 

@@ -44,6 +44,9 @@ class OdbcEngine : public Engine {
   bool RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql, ResultSet* result,
                    int64_t* rows);
   void ForgetPrepared();
+  void NoteFailure();
+  Value NewId(const std::string& schema, const std::string& table, const std::string& column, int32_t check_conflict);
+  void RequireTransactionIntact() const;
   std::string Translate(const std::string& sql) const;
   int64_t ExecuteAsRpc(const std::string& sql);
 
@@ -53,6 +56,7 @@ class OdbcEngine : public Engine {
   bool sql_server_ = false;
   int query_timeout_ = 0;
   bool in_transaction_ = false;
+  bool transaction_lost_ = false;
   // SQLite through its driver: statements prepared once per shape (handles of the driver).
   static constexpr size_t kMaxPrepared = 512;
   sqlite::ShapeTranslator translator_;

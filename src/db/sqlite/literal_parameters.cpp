@@ -57,6 +57,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
   int depth = 0, select_depth = 0;
   bool frozen = false;       // ORDER BY / GROUP BY reached: the rest stays as it is
   char prev = ' ';           // the last character that is not white space
+  int type_depth = -1;       // inside a type's parentheses (decimal(18,2)): numbers stay
   for (size_t i = 0; i < sql.size();) {
     char c = sql[i];
     if (c == '\'' || c == '"' || c == '[') {
@@ -77,7 +78,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
     if (std::isdigit(static_cast<unsigned char>(c)) && !WordChar(prev) && prev != '.') {
       size_t end = i;
       while (end < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[end])) || sql[end] == '.')) ++end;
-      bool in_type = prev == '(' && IsTypeName(word_before);
+      bool in_type = type_depth != -1;
       bool literal = !select_list && !frozen && !in_type && (end >= sql.size() || !WordChar(sql[end]));
       if (literal) {
         out.params.push_back(NumberValue(sql.substr(i, end - i)));
@@ -110,7 +111,9 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
     if (c == '(') {
       word_before = last_word;
       ++depth;
+      if (IsTypeName(word_before)) type_depth = depth;
     } else if (c == ')') {
+      if (depth == type_depth) type_depth = -1;
       --depth;
     }
     if (!std::isspace(static_cast<unsigned char>(c))) {

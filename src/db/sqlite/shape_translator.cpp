@@ -31,6 +31,17 @@ std::string WithMarkers(const ParameterizedSql& shape, const std::string& classe
   std::string out;
   const std::string& s = shape.text;
   for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\'' || s[i] == '"' || s[i] == '[') {  // a literal or a name kept in the shape
+      char close = s[i] == '[' ? ']' : s[i];
+      size_t end = s.find(close, i + 1);
+      while (end != std::string::npos && close != ']' && end + 1 < s.size() && s[end + 1] == close) {
+        end = s.find(close, end + 2);
+      }
+      end = end == std::string::npos ? s.size() : end + 1;
+      out.append(s, i, end - i);
+      i = end - 1;
+      continue;
+    }
     if (s[i] != '?' || i + 1 >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i + 1]))) {
       out += s[i];
       continue;

@@ -129,8 +129,21 @@ void SqliteEngine::Fail(const std::string& sql) {
   throw Error(std::string(sqlite3_errmsg(db_)) + " [SQL: " + sql + "]");
 }
 
+void SqliteEngine::RequireTransactionIntact() const {
+  if (in_transaction_ && db_ && sqlite3_get_autocommit(db_)) {
+    throw Error("SQLite rolled back the open transaction after an earlier error; nothing more is written in it.");
+  }
+}
+
+void SqliteEngine::RollbackTransaction() {
+  bool open = db_ && !sqlite3_get_autocommit(db_);
+  in_transaction_ = false;
+  if (open) Run("ROLLBACK");
+}
+
 void SqliteEngine::Run(const std::string& sql) {
   if (!db_) throw Error("Operation is not allowed when the object is closed.", 3704);
+  RequireTransactionIntact();
   char* message = nullptr;
   if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     std::string why = message ? message : sqlite3_errmsg(db_);
@@ -187,6 +200,7 @@ void SqliteEngine::Bind(sqlite3_stmt* st, const std::vector<Value>& params, cons
 // literals become parameters. A shape that does not prepare is tried as the whole text, so
 // that its error reads as before.
 sqlite3_stmt* SqliteEngine::Reusable(const std::string& tsql) {
+  RequireTransactionIntact();
   ParameterizedSql p = translator_.Translate(tsql);
   sqlite3_stmt* st = nullptr;
   auto it = shapes_.find(p.text);
@@ -261,6 +275,7 @@ int64_t SqliteEngine::Execute(const std::string& sql, const std::vector<Value>& 
     if (!error.empty()) throw Error(error + " [SQL: " + sql + "]");
     return sqlite3_changes64(db_);
   }
+  RequireTransactionIntact();
   sqlite3_stmt* st = Cached(sql);
   Bind(st, params, sql);
   int rc = sqlite3_step(st);
@@ -288,6 +303,7 @@ std::vector<TableColumn> SqliteEngine::Columns(const std::string& table) {
 
 Value SqliteEngine::GetNewID(const std::string& schema, const std::string& table,
                              const std::string& column, int32_t check_conflict) {
+  RequireTransactionIntact();
   // One statement, so concurrent callers are serialised by SQLite's write lock.
   std::string sql = NewIdStatement(table, column, check_conflict);
   sqlite3_stmt* st = Cached(sql);

@@ -27,9 +27,15 @@ class SqliteEngine : public Engine {
                  int32_t check_conflict) override;
   void Close() override;
 
-  void BeginTransaction() override { Run("BEGIN IMMEDIATE"); }
-  void CommitTransaction() override { Run("COMMIT"); }
-  void RollbackTransaction() override { Run("ROLLBACK"); }
+  void BeginTransaction() override {
+    Run("BEGIN IMMEDIATE");
+    in_transaction_ = true;
+  }
+  void CommitTransaction() override {
+    Run("COMMIT");
+    in_transaction_ = false;
+  }
+  void RollbackTransaction() override;
   void Savepoint(const std::string& name) override { Run("SAVEPOINT " + name); }
   void RollbackToSavepoint(const std::string& name) override { Run("ROLLBACK TO " + name); }
   void ReleaseSavepoint(const std::string& name) override { Run("RELEASE " + name); }
@@ -45,6 +51,10 @@ class SqliteEngine : public Engine {
 
   sqlite3* db_ = nullptr;
   void ForgetStatements();
+  // Throws when SQLite rolled back the open transaction by itself (a full disk, an I/O
+  // error): no statement may then run on its own, outside the caller's unit of work.
+  void RequireTransactionIntact() const;
+  bool in_transaction_ = false;
   struct StatementColumns {
     std::vector<ColumnInfo> info;
     std::vector<ColumnKind> kinds;

@@ -1,0 +1,124 @@
+// Statements prepared once per shape: the literals that become parameters, the shape
+// rewriting that must give what rewriting each text gives, the read cache of master data,
+// and a transaction that SQLite ended by itself.
+#include <gtest/gtest.h>
+
+#include "db/dialect.h"
+#include "db/query_cache.h"
+#include "db/recordset.h"
+#include "db/sqlite/literal_parameters.h"
+#include "db/sqlite/shape_translator.h"
+#include "testing/builders.h"
+#include "testing/temp_databases.h"
+
+namespace db::sqlite {
+namespace {
+
+std::string Params(const ParameterizedSql& p) {
+  std::string out;
+  for (const Value& v : p.params) out += v.DebugString() + "|";
+  return out;
+}
+
+TEST(LiteralParameters, OnlyValuesWhoseMeaningABoundValueKeeps) {
+  struct Case {
+    const char* sql;
+    const char* text;
+    const char* params;
+  } cases[] = {
+      {"select * from t where a=5 and b='x''y' and c=-1.5", "select * from t where a=?1 and b=?2 and c=-?3",
+       "5|\"x'y\"|1,5|"},
+      {"select 1 as k, 'a' from t where Sconto1=2", "select 1 as k, 'a' from t where Sconto1=?1", "2|"},
+      {"select * from t where a in (1, 2) order by 1, 2", "select * from t where a in (?1, ?2) order by 1, 2", "1|2|"},
+      {"select * from t where cast(a as decimal(18,2)) = 3", "select * from t where cast(a as decimal(18,2)) = ?1",
+       "3|"},
+      {"update t set a='z', b=4 where c=6", "update t set a=?1, b=?2 where c=?3", "\"z\"|4|6|"},
+      {"insert into t (a, b) values ('q', 7)", "insert into t (a, b) values (?1, ?2)", "\"q\"|7|"},
+      {"PRAGMA table_info(\"t\")", "PRAGMA table_info(\"t\")", ""},
+      {"select * from [tab 1] where \"a b\" = 'c'", "select * from [tab 1] where \"a b\" = ?1", "\"c\"|"},
+  };
+  for (const Case& c : cases) {
+    ParameterizedSql p = ParameterizeLiterals(c.sql);
+    EXPECT_EQ(p.text, c.text) << c.sql;
+    EXPECT_EQ(Params(p), c.params) << c.sql;
+  }
+}
+
+// Rewriting a shape once and placing each text's values must give exactly what rewriting
+// every text gives: the same SQLite text and the same values.
+TEST(ShapeTranslator, GivesWhatRewritingEachTextGives) {
+  const char* texts[] = {
+      "Select * from tabBarcode where Barcode='8000000015838 '",
+      "Select * from tabBarcode where Barcode='8001'",
+      "Select idTestata from tabTestateMagazzino where IdCausale= 4 and DataDocumento='04/12/2026'  AND IdCassa=1",
+      "Select idTestata from tabTestateMagazzino where IdCausale= 6 and DataDocumento='31/12/2026'  AND IdCassa=2",
+      "SELECT * FROM tabGiustificaSconto WHERE isnull(flagExport,0)= 0 and idDettaglioMovimento = -1",
+      "UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza FROM tabGiacenze INNER JOIN tabBarcode ON "
+      "tabGiacenze.Barcode = tabBarcode.barcode WHERE tabGiacenze.idMagazzino=1 and tabGiacenze.Barcode='80 '",
+      "UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza FROM tabGiacenze INNER JOIN tabBarcode ON "
+      "tabGiacenze.Barcode = tabBarcode.barcode WHERE tabGiacenze.idMagazzino=2 and tabGiacenze.Barcode='81'",
+      "select 'Qta?1' as x from t where a='b'",
+      "select 'Qta?1' as x from t where a='c '",
+      "select * from t where a <> 'x ' and d=dateadd(\"mi\", -10, getdate())",
+      "select * from t where a <> 'y' and d=dateadd(\"mi\", -20, getdate())",
+      "select * from t where year(DataDocumento)=2026 and Note like 'ab%'",
+      "Update tabProgressivi set Numero=12 where Causale='SCBK' and Prefisso='' ",
+      "Update tabProgressivi set Numero=13 where Causale='MAG ' and Prefisso='A' ",
+      "select * from t where DataDocumento='04/12/2026 19:05:11' and a='31/02/2026'",
+      "select * from t where DataDocumento='05/12/2026 00:00:00' and a='01/03/2026'",
+  };
+  ShapeTranslator translator;
+  for (int round = 0; round < 2; ++round) {  // the second round answers from the plans
+    for (const char* t : texts) {
+      ParameterizedSql expected = ParameterizeLiterals(TsqlToSqlite(t));
+      ParameterizedSql got = translator.Translate(t);
+      EXPECT_EQ(got.text, expected.text) << t;
+      EXPECT_EQ(Params(got), Params(expected)) << t;
+    }
+  }
+}
+
+TEST(QueryCache, KeepsMasterDataAndShapesAndForgetsWhatAWriteChanges) {
+  EXPECT_EQ(TablesRead("SELECT * FROM (tabDettaglio INNER JOIN tabTestate ON a=b) left join tabPersonale on c=d"),
+            (std::vector<std::string>{"tabdettaglio", "tabtestate", "tabpersonale"}));
+  EXPECT_EQ(TablesRead("select * from dbo.tabCausali, [dbo].[tabArticoli] where 1=1"),
+            (std::vector<std::string>{"tabcausali", "tabarticoli"}));
+  EXPECT_EQ(TableWritten("insert or replace into tabImpostazioni (a) values (1)"), "tabimpostazioni");
+  EXPECT_EQ(TableWritten("UPDATE \"tabGiacenze\" SET \"Giacenza\" = ? WHERE \"IdGiacenza\" = ?"), "tabgiacenze");
+
+  QueryCache cache;
+  ResultSet one;
+  one.rows.push_back({Value(1)});
+  cache.Store("select * from tabCausali where IdCausale=4", one);
+  EXPECT_EQ(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);  // off by default
+  cache.set_policy(ReadCache::kMasterData);
+  cache.Store("select * from tabCausali where IdCausale=4", one);
+  cache.Store("select * from tabArticoli where idArticolo=1", one);
+  cache.Store("select * from tabCausali, tabArticoli where 1=1", one);
+  cache.Store("select * from tabDettaglioMagazzino where 1=2", one);
+  EXPECT_NE(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);
+  EXPECT_EQ(cache.Find("select * from tabArticoli where idArticolo=1"), nullptr);
+  EXPECT_EQ(cache.Find("select * from tabCausali, tabArticoli where 1=1"), nullptr);
+  EXPECT_NE(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);
+  cache.Written("insert into tabDettaglioMagazzino (a) values (1)");
+  EXPECT_NE(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);  // only its columns
+  cache.Written("update dbo.tabCausali set Descrizione='x' where IdCausale=4");
+  EXPECT_EQ(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);
+}
+
+TEST(SqliteTransactions, NothingRunsOnItsOwnAfterSqliteEndedTheTransaction) {
+  testing_support::TempDatabases dbs;
+  db::Connection& c = *dbs.back;
+  c.BeginTransaction();
+  c.Execute("insert into tabValute (Valuta) values ('EUR')");
+  c.Execute("ROLLBACK");  // what SQLite does by itself on a full disk or an I/O error
+  EXPECT_THROW(c.Execute("insert into tabValute (Valuta) values ('USD')"), Error);
+  EXPECT_THROW(c.CommitTransaction(), Error);
+  c.RollbackTransaction();
+  EXPECT_EQ(CLng(testing_support::Scalar(c, "select count(*) from tabValute")), 0);
+  c.Execute("insert into tabValute (Valuta) values ('CHF')");  // a new start works again
+  EXPECT_EQ(CLng(testing_support::Scalar(c, "select count(*) from tabValute")), 1);
+}
+
+}  // namespace
+}  // namespace db::sqlite
