@@ -102,10 +102,16 @@ class SqlServerPassTest : public testing_support::ShopTest {
   // A server that answers `side`'s recorded queries in their order (the last answer
   // repeats), GetNewID from a counter per table, the layer's column query from the
   // SQLite schema, and every data change with one row.
+  // A query as the embedded run sent it: on SQL Server a unit of work reads counters and
+  // stock rows with update locks.
+  static std::string Unlocked(const std::string& sql) {
+    return util::ReplaceAll(sql, " WITH (UPDLOCK, ROWLOCK)", "");
+  }
+
   void Script(TdsServer& server, const std::string& side) {
     server.On("", [this, side](const TdsRequest& r) {
       TdsReply reply;
-      auto& queue = answers_[side][r.sql];
+      auto& queue = answers_[side][Unlocked(r.sql)];
       if (!queue.empty()) {
         reply.results.push_back(queue.front());
         if (queue.size() > 1) queue.erase(queue.begin());
@@ -153,7 +159,7 @@ class SqlServerPassTest : public testing_support::ShopTest {
                       CStr(r.params[2].value) + "', " + CStr(r.params[3].value) + ")}");
       } else if (r.sql != "SET DATEFORMAT dmy" && r.sql.find("FROM sys.columns") == std::string::npos &&
                  r.sql.find("HAS_PERMS_BY_NAME") == std::string::npos) {
-        out.push_back(std::regex_replace(r.sql, std::regex("@P[0-9]+"), "?"));
+        out.push_back(std::regex_replace(Unlocked(r.sql), std::regex("@P[0-9]+"), "?"));
       }
     }
     return out;
@@ -225,6 +231,18 @@ void SqlServerPassTest::CheckPass() {
       std::vector<std::string> sent = Sent(side);
       std::set<std::string> known(sent.begin(), sent.end());
       for (const std::string& sql : Received(*server)) EXPECT_TRUE(known.count(sql)) << side << ": " << sql;
+      // Counters and stock rows are read with update locks, so that two tills take turns.
+      int locked = 0, counter_reads = 0;
+      for (const TdsRequest& r : server->requests()) {
+        bool counters = util::StartsWithNoCase(r.sql, "SELECT * From tabProgressivi") ||
+                        util::StartsWithNoCase(r.sql, "Select * from tabGiacenze");
+        counter_reads += counters;
+        locked += counters && r.sql.find(" WITH (UPDLOCK, ROWLOCK)") != std::string::npos;
+      }
+      EXPECT_EQ(locked, counter_reads) << side;
+      if (std::string(side) == "back") {
+        EXPECT_GT(counter_reads, 0);
+      }
     } else {
       EXPECT_EQ(Received(*server), Sent(side)) << side;
     }

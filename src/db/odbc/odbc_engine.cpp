@@ -14,6 +14,7 @@
 #include "db/odbc/odbc_parameters.h"
 #include "db/odbc/odbc_results.h"
 #include "db/odbc/odbc_timeouts.h"
+#include "db/odbc/update_locks.h"
 #include "db/sqlite/new_id_sql.h"
 #include "db/sqlite/shape_translator.h"
 #include "util/text.h"
@@ -181,6 +182,7 @@ ResultSet OdbcEngine::Run(const std::string& sql, const std::vector<Value>& para
 ResultSet OdbcEngine::Query(const std::string& sql) {
   RequireTransactionIntact();
   try {
+    if (sql_server_ && in_transaction_) return Run(WithUpdateLocks(sql), {}, false, nullptr);
     return Run(sql, {}, false, nullptr);
   } catch (...) {
     NoteFailure();
