@@ -9,24 +9,6 @@
 namespace platform {
 namespace {
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // UTF-16 bytes (little endian unless `big`) to UTF-8.
 std::string FromUtf16(std::string_view bytes, bool big = false) {
   auto unit = [&](size_t i) -> uint32_t {
@@ -43,7 +25,7 @@ std::string FromUtf16(std::string_view bytes, bool big = false) {
         i += 2;
       }
     }
-    AppendUtf8(out, u);
+    util::AppendUtf8(out, u);
   }
   return out;
 }

@@ -68,6 +68,8 @@ size_t DecodeUtf8(std::string_view s, size_t i, char32_t* cp) {
   return n;
 }
 
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -85,8 +87,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
-
-}  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string out;

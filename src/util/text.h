@@ -19,6 +19,8 @@ std::string ReplaceAll(std::string_view s, std::string_view from, std::string_vi
 
 // UTF-8 and UTF-16 (the wide characters of ODBC and of SQL Server's nvarchar). A byte that
 // is not valid UTF-8 is taken as a Latin-1 character, so legacy text is never dropped.
+// Appends one Unicode code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);
 
