@@ -128,9 +128,11 @@ int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<
     deferred_.emplace_back(sql, params);
     return 1;
   }
-  Before(sql);
-  cache_.Written(sql);
-  return engine_->Execute(sql, params);
+  return Counted([&] {
+    Before(sql);
+    cache_.Written(sql);
+    return engine_->Execute(sql, params);
+  });
 }
 
 std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, CursorType cursor,
@@ -139,8 +141,10 @@ std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, Cur
     engine();
     return std::make_unique<Recordset>(this, sql, cursor, lock, *kept);
   }
-  Before(sql);
-  ResultSet result = engine_->Query(sql);
+  ResultSet result = Counted([&] {
+    Before(sql);
+    return engine_->Query(sql);
+  });
   cache_.Store(sql, result);
   return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
 }
@@ -158,10 +162,12 @@ const std::vector<TableColumn>& Connection::TableColumns(const std::string& tabl
 
 Value Connection::CallGetNewID(const std::string& schema, const std::string& table,
                                const std::string& column, int32_t check_conflict) {
-  Before("{call GetNewID('" + schema + "', '" + table + "', '" + column + "', " +
-         std::to_string(check_conflict) + ")}");
-  cache_.Written("update tabContatoriID");
-  return engine_->GetNewID(schema, table, column, check_conflict);
+  return Counted([&] {
+    Before("{call GetNewID('" + schema + "', '" + table + "', '" + column + "', " +
+           std::to_string(check_conflict) + ")}");
+    cache_.Written("update tabContatoriID");
+    return engine_->GetNewID(schema, table, column, check_conflict);
+  });
 }
 
 }  // namespace db

@@ -79,6 +79,8 @@ class Connection {
 
   // Statements sent since the connection was created.
   uint64_t statement_count() const { return statements_; }
+  // Statements the database (or a closed connection) refused, caught or not by the caller.
+  uint64_t refused_count() const { return refused_; }
 
   // Called with the text of every statement before it runs; a hook may throw to make the
   // statement fail (tests use it to inject faults).
@@ -92,6 +94,15 @@ class Connection {
                      const std::string& column, int32_t check_conflict);
 
  private:
+  template <class Body>
+  auto Counted(Body&& body) {
+    try {
+      return body();
+    } catch (...) {
+      ++refused_;
+      throw;
+    }
+  }
   Engine& engine();
   void Before(const std::string& sql);
 
@@ -101,6 +112,7 @@ class Connection {
   std::map<std::string, std::vector<TableColumn>> table_columns_;  // lower-case table name
   StatementHook hook_;
   uint64_t statements_ = 0;
+  uint64_t refused_ = 0;
   bool in_transaction_ = false;
   bool sqlite_ = false;
   QueryCache cache_;

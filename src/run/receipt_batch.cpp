@@ -66,6 +66,12 @@ ReceiptBatch::~ReceiptBatch() {
 
 // The front office is written only once the back office has committed: its writes during
 // the batch (the discount reasons it marks copied) are held back until then.
+uint64_t ReceiptBatch::Refused() const {
+  uint64_t n = 0;
+  for (const auto* c : {&ctx_.connDbLocale, &ctx_.connDbPuntoCassa}) n += *c ? (*c)->refused_count() : 0;
+  return n;
+}
+
 void ReceiptBatch::Begin() {
   if (Back(ctx_).InTransaction()) return;
   Back(ctx_).BeginTransaction();
@@ -88,11 +94,16 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     ctx_.logs.BeginCapture();
     bool ok = false;
     std::exception_ptr escaped;  // what the transfer let through: rolled back, then passed on
+    const uint64_t refused_before = Refused();
     try {
       ok = Attempt(kind, single, ops);
     } catch (...) {
       escaped = std::current_exception();
     }
+    // A statement the database refused is a failure of the receipt even where the transfer
+    // logs it and goes on (as the original does for a stock update, say): a receipt goes in
+    // whole or not at all, and the next run tries it again.
+    if (Refused() != refused_before) ok = false;
     std::vector<std::string> errors = ctx_.logs.EndCapture();
     if (ok) {
       Back(ctx_).ReleaseSavepoint(kSavepoint);

@@ -33,6 +33,7 @@ class ReceiptBatch {
   bool Attempt(int32_t kind, SyncCollection& single, const TransferOps& ops);
   void Failed(int32_t id_testata_pos, const std::vector<std::string>& errors);
   void Begin();
+  uint64_t Refused() const;
   void AbandonAfterBrokenRollback();
   void FlagPaymentsAlreadyTransferred();
 

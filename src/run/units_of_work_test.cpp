@@ -290,9 +290,8 @@ TEST_F(UnitsOfWorkTest, AFaultAtAnyStatementOfAReceiptLeavesNoTraceAndTheNextRun
       EXPECT_EQ(now, without_2);
       EXPECT_EQ(Flagged("IdTestata=2"), 0);
     } else {
-      ++tolerated;  // a row-level failure the transfer logs and goes past, as it always did
-      EXPECT_EQ(Count("tabSincroScontrini"), 3);
-      EXPECT_EQ(Count("tabTestateScontrini"), 3);
+      ++tolerated;  // a refused statement must never let the receipt in
+      ADD_FAILURE() << "the receipt went in although a statement of it was refused";
     }
     std::filesystem::remove(ctx.logs.ErrorLogPath());
     ctx.connection_created = nullptr;
@@ -303,8 +302,8 @@ TEST_F(UnitsOfWorkTest, AFaultAtAnyStatementOfAReceiptLeavesNoTraceAndTheNextRun
       EXPECT_EQ(Figures(*dbs.back), clean);
     }
   }
-  EXPECT_GT(failed, 10);
-  EXPECT_GT(tolerated, 0);
+  EXPECT_GT(failed, 50);
+  EXPECT_EQ(tolerated, 0);
   EXPECT_GT(ended, 0);
   RecordProperty("failed", failed);
   RecordProperty("tolerated", tolerated);
