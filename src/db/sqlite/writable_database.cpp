@@ -33,11 +33,13 @@ std::string WhyNotWritable(sqlite3* db, const std::string& path) {
   // SQLite creates path-wal and path-shm when they are missing.
   std::string wal = path + "-wal", shm = path + "-shm";
   if (access(wal.c_str(), F_OK) == 0 && access(shm.c_str(), F_OK) == 0) {
+    // Asked without opening them: closing a descriptor of a file would drop the locks that
+    // this process's other SQLite connections hold on it.
     for (const std::string& f : {wal, shm}) {
-      int fd = open(f.c_str(), O_RDWR | O_CLOEXEC);
-      if (fd < 0) return "The file '" + f + "' of the SQLite database '" + path + "' cannot be written (" +
-                         std::strerror(errno) + ")" + todo + ".";
-      close(fd);
+      if (access(f.c_str(), R_OK | W_OK) != 0) {
+        return "The file '" + f + "' of the SQLite database '" + path + "' cannot be written (" +
+               std::strerror(errno) + ")" + todo + ".";
+      }
     }
     return "";
   }
