@@ -54,6 +54,12 @@ struct Context {
     return n;
   }
 
+  // The back-office connection; throws, as a closed connection would, when there is none.
+  db::Connection& back_office() {
+    if (!connDbLocale) throw db::Error("Operation is not allowed when the object is closed.", 3704);
+    return *connDbLocale;
+  }
+
   // The back office's companion SQL object; throws when the run has not connected it.
   CompanionSql& sql_locale() {
     if (!objSQL_ConnDbLocale) throw db::Error("The companion SQL object of the back office is not connected.");

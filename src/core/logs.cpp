@@ -56,7 +56,6 @@ void Logs::WriteEntry(std::string_view source, std::string_view message) noexcep
 void Logs::ScriviLogErrore(std::string_view source, std::string_view message,
                            std::string_view kind) noexcept {
   try {
-    ++error_entries_;
     std::string entry = EntryText(source, message);
     if (error_count_++ == 0) first_error_ = entry;
     if (capturing_) captured_.push_back(entry);

@@ -48,8 +48,6 @@ class Logs {
   // Appends text (already holding its own line breaks) plus CR LF to today's sync log.
   void AppendSync(std::string_view text);
 
-  // Error-log entries written so far.
-  uint64_t error_entries() const { return error_entries_; }
   // Keeps the entries written from now on (message and source, no time stamp) until
   // EndCapture hands them over, so that a failed receipt can be recorded with its errors.
   void BeginCapture() {
@@ -70,7 +68,6 @@ class Logs {
   int64_t error_count_ = 0;  // since ResetErrorCount, for the run's account
   std::string first_error_;
   FILE* fallback_ = stderr;
-  uint64_t error_entries_ = 0;
   bool capturing_ = false;
   std::vector<std::string> captured_;
 };

@@ -28,11 +28,6 @@ const LedgerTable kTables[] = {
      "CONSTRAINT PK_tabSincroErrori PRIMARY KEY (IdCassa, IdScontrinoPos))"},
 };
 
-db::Connection& Back(Context& ctx) {
-  if (!ctx.connDbLocale) throw db::Error("Operation is not allowed when the object is closed.", 3704);
-  return *ctx.connDbLocale;
-}
-
 bool TableExists(db::Connection& back, const char* table) {
   try {
     back.TableColumns(table);
@@ -49,7 +44,7 @@ std::string Key(Context& ctx, const char* column, int32_t id) {
 }  // namespace
 
 void EnsureSyncLedger(Context& ctx) {
-  db::Connection& back = Back(ctx);
+  db::Connection& back = ctx.back_office();
   for (const LedgerTable& t : kTables) {
     if (TableExists(back, t.name)) continue;
     try {
@@ -64,32 +59,32 @@ void EnsureSyncLedger(Context& ctx) {
 }
 
 int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos) {
-  auto rs = Back(ctx).OpenRecordset(std::string("select IdDocumento from ") + kLedgerReceipts +
+  auto rs = ctx.back_office().OpenRecordset(std::string("select IdDocumento from ") + kLedgerReceipts +
                                     Key(ctx, "IdScontrinoPos", id_testata_pos));
   return rs->Eof() ? -1 : db::CLng(rs->Field("IdDocumento"));
 }
 
 void LedgerAddReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf) {
-  Back(ctx).ExecuteWithParams(
+  ctx.back_office().ExecuteWithParams(
       std::string("insert into ") + kLedgerReceipts +
           " (IdCassa, IdScontrinoPos, IdDocumento, DataSincro) values (?, ?, ?, ?)",
       {db::Value(ctx.settings.IdCassa), db::Value(id_testata_pos), db::Value(id_testata_bkf), db::Value(ctx.clock.Now())});
 }
 
 bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf) {
-  auto rs = Back(ctx).OpenRecordset("select idTestata from tabTestateScontrini where idTestata=" +
+  auto rs = ctx.back_office().OpenRecordset("select idTestata from tabTestateScontrini where idTestata=" +
                                     std::to_string(id_testata_bkf));
   return !rs->Eof();
 }
 
 bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos) {
-  auto rs = Back(ctx).OpenRecordset(std::string("select IdPagamento from ") + kLedgerPayments +
+  auto rs = ctx.back_office().OpenRecordset(std::string("select IdPagamento from ") + kLedgerPayments +
                                     Key(ctx, "IdPagamentoPos", id_pagamento_pos));
   return !rs->Eof();
 }
 
 void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf) {
-  Back(ctx).ExecuteWithParams(
+  ctx.back_office().ExecuteWithParams(
       std::string("insert into ") + kLedgerPayments +
           " (IdCassa, IdPagamentoPos, IdPagamento, DataSincro) values (?, ?, ?, ?)",
       {db::Value(ctx.settings.IdCassa), db::Value(id_pagamento_pos), db::Value(id_pagamento_bkf),
@@ -97,7 +92,7 @@ void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamen
 }
 
 void LedgerRecordFailure(Context& ctx, int32_t id_testata_pos, const std::string& error) {
-  db::Connection& back = Back(ctx);
+  db::Connection& back = ctx.back_office();
   db::Value text(error.size() > kMaxErrorText ? error.substr(0, kMaxErrorText) : error);
   std::vector<db::Value> params = {text, db::Value(ctx.clock.Now()), db::Value(ctx.settings.IdCassa),
                                    db::Value(id_testata_pos)};
@@ -113,12 +108,12 @@ void LedgerRecordFailure(Context& ctx, int32_t id_testata_pos, const std::string
 }
 
 void LedgerClearFailure(Context& ctx, int32_t id_testata_pos) {
-  Back(ctx).Execute(std::string("delete from ") + kLedgerFailures + Key(ctx, "IdScontrinoPos", id_testata_pos));
+  ctx.back_office().Execute(std::string("delete from ") + kLedgerFailures + Key(ctx, "IdScontrinoPos", id_testata_pos));
 }
 
 std::set<int32_t> LedgerFailedReceipts(Context& ctx) {
   std::set<int32_t> ids;
-  auto rs = Back(ctx).OpenRecordset(std::string("select IdScontrinoPos from ") + kLedgerFailures +
+  auto rs = ctx.back_office().OpenRecordset(std::string("select IdScontrinoPos from ") + kLedgerFailures +
                                     " where IdCassa=" + std::to_string(ctx.settings.IdCassa));
   for (; !rs->Eof(); rs->MoveNext()) ids.insert(db::CLng(rs->Field("IdScontrinoPos")));
   return ids;

@@ -114,7 +114,7 @@ void QueryCache::Store(const std::string& sql, const ResultSet& result) {
   if (tables.empty() || !(columns_only || std::all_of(tables.begin(), tables.end(), IsMasterTable))) return;
   if (entries_.size() >= kMaxEntries) Clear();
   for (const std::string& t : tables) by_table_[t].push_back(sql);
-  entries_[sql] = Entry{result, std::move(tables), columns_only};
+  entries_[sql] = Entry{result, columns_only};
 }
 
 void QueryCache::Written(const std::string& sql) {

@@ -40,8 +40,7 @@ class QueryCache {
  private:
   struct Entry {
     ResultSet result;
-    std::vector<std::string> tables;  // lower case
-    bool columns_only = false;        // a "where 1=2" read: only the table's shape
+    bool columns_only = false;  // a "where 1=2" read: only the table's shape
   };
   ReadCache policy_ = ReadCache::kOff;
   std::unordered_map<std::string, Entry> entries_;

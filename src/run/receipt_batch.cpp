@@ -15,18 +15,9 @@ namespace {
 
 constexpr const char* kSavepoint = "velkaris_receipt";
 constexpr const char* kSource = "TovoVelkaris_Scontrino";
-// Lines the error log receives for every row of a clean receipt: not errors.
-constexpr std::string_view kNotAnError = "Acconto rilevato num:";
-
-db::Connection& Back(Context& ctx) {
-  if (!ctx.connDbLocale) throw db::Error("Operation is not allowed when the object is closed.", 3704);
-  return *ctx.connDbLocale;
-}
-
 std::string ErrorText(const std::vector<std::string>& errors) {
   std::string text;
   for (const std::string& e : errors) {
-    if (e.rfind(kNotAnError, 0) == 0) continue;
     if (!text.empty()) text += " | ";
     text += e;
   }
@@ -73,8 +64,8 @@ uint64_t ReceiptBatch::Refused() const {
 }
 
 void ReceiptBatch::Begin() {
-  if (Back(ctx_).InTransaction()) return;
-  Back(ctx_).BeginTransaction();
+  if (ctx_.back_office().InTransaction()) return;
+  ctx_.back_office().BeginTransaction();
   ctx_.connDbPuntoCassa->set_defer_writes(true);
   began_tick_ = ctx_.clock.TickCount();
   written_at_begin_ = ctx_.account.written;
@@ -90,7 +81,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     size_t payments_mark = ctx_.uow.payments_to_flag.size();
     const RunAccount::Written written_before = ctx_.account.written;
     size_t front_mark = ctx_.connDbPuntoCassa->deferred_writes();
-    Back(ctx_).Savepoint(kSavepoint);
+    ctx_.back_office().Savepoint(kSavepoint);
     ctx_.logs.BeginCapture();
     bool ok = false;
     std::exception_ptr escaped;  // what the transfer let through: rolled back, then passed on
@@ -106,7 +97,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     if (Refused() != refused_before) ok = false;
     std::vector<std::string> errors = ctx_.logs.EndCapture();
     if (ok) {
-      Back(ctx_).ReleaseSavepoint(kSavepoint);
+      ctx_.back_office().ReleaseSavepoint(kSavepoint);
       done_.push_back(single);
     } else {
       ctx_.uow.payments_to_flag.resize(payments_mark);
@@ -114,8 +105,8 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
       ++ctx_.account.failed;
       ctx_.connDbPuntoCassa->DropDeferredWrites(front_mark);
       try {
-        Back(ctx_).RollbackToSavepoint(kSavepoint);
-        Back(ctx_).ReleaseSavepoint(kSavepoint);
+        ctx_.back_office().RollbackToSavepoint(kSavepoint);
+        ctx_.back_office().ReleaseSavepoint(kSavepoint);
       } catch (const db::Error& e) {
         ctx_.logs.ScriviLogErrore(kSource, e.what());
         AbandonAfterBrokenRollback();
@@ -160,7 +151,7 @@ void ReceiptBatch::Failed(int32_t id_testata_pos, const std::vector<std::string>
 // errors) loses the whole batch: nothing of it was flagged, so the next run transfers it.
 void ReceiptBatch::AbandonAfterBrokenRollback() {
   try {
-    Back(ctx_).RollbackTransaction();
+    ctx_.back_office().RollbackTransaction();
   } catch (const db::Error& e) {
     ctx_.logs.ScriviLogErrore(kSource, e.what());
   }
@@ -172,7 +163,7 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
 }
 
 void ReceiptBatch::Commit() {
-  db::Connection& back = Back(ctx_);
+  db::Connection& back = ctx_.back_office();
   if (!back.InTransaction()) return;
   try {
     back.CommitTransaction();

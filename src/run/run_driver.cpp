@@ -25,11 +25,6 @@ constexpr size_t kReconnectEvery = 50;
 constexpr int32_t kCommitEveryMsSqlite = 250;
 constexpr int32_t kCommitEveryMsServer = 100;
 
-db::Connection& Open(std::unique_ptr<db::Connection>& conn) {
-  if (!conn) throw db::Error("Operation is not allowed when the object is closed.", 3704);
-  return *conn;
-}
-
 // The receipt transfer failed: it already removed its own partial receipt.
 void FailureExitA(Context& ctx) { CloseAllConnections(ctx); }
 
@@ -42,7 +37,7 @@ void FailureExitB(Context& ctx, bool first_pass, SyncCollection& single) {
     AvviaConnessioneBackoffice(ctx, false);
     AvviaConnessionePcassa(ctx, false);
   }
-  db::Connection& back = Open(ctx.connDbLocale);
+  db::Connection& back = ctx.back_office();
   back.Execute("delete from tabtestatescontrini where idtestata=" + id);
   back.Execute("delete from tabPagamentiScontriniBackoffice where idtestata=" + id);
   back.Execute(DeleteDownPaymentsSql(header->IdTestataScontrinoBKF));
