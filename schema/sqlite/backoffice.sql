@@ -291,7 +291,7 @@ CREATE TABLE IF NOT EXISTS tabDettaglioScontrini (
   MarginalitaEuro float,
   MarginalitaPercen float
 );
-CREATE INDEX IF NOT EXISTS ixDettaglioScontrini_Testata ON tabDettaglioScontrini (idTestata);
+CREATE INDEX IF NOT EXISTS ixDettaglioScontrini_Riga ON tabDettaglioScontrini (idTestata, Riga);
 
 CREATE TABLE IF NOT EXISTS tabPagamentiScontriniBackoffice (
   ID INTEGER PRIMARY KEY,
@@ -492,7 +492,7 @@ CREATE TABLE IF NOT EXISTS tabDettaglioMagazzino (
   CostoTotaleImponibile float,
   CostoTotaleIva float
 );
-CREATE INDEX IF NOT EXISTS ixDettaglioMagazzino_Testata ON tabDettaglioMagazzino (idTestata);
+CREATE INDEX IF NOT EXISTS ixDettaglioMagazzino_Riga ON tabDettaglioMagazzino (idTestata, Riga);
 
 -- Discount reasons, re-keyed to the movement header and row.
 CREATE TABLE IF NOT EXISTS tabGiustificaSconto (

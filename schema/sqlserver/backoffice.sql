@@ -305,8 +305,8 @@ CREATE TABLE dbo.tabDettaglioScontrini (
   MarginalitaPercen float
 );
 GO
-IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixDettaglioScontrini_Testata' AND object_id = OBJECT_ID(N'dbo.tabDettaglioScontrini'))
-  CREATE INDEX ixDettaglioScontrini_Testata ON dbo.tabDettaglioScontrini (idTestata);
+IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixDettaglioScontrini_Riga' AND object_id = OBJECT_ID(N'dbo.tabDettaglioScontrini'))
+  CREATE INDEX ixDettaglioScontrini_Riga ON dbo.tabDettaglioScontrini (idTestata, Riga);
 GO
 
 IF OBJECT_ID(N'dbo.tabPagamentiScontriniBackoffice', N'U') IS NULL
@@ -532,8 +532,8 @@ CREATE TABLE dbo.tabDettaglioMagazzino (
   CostoTotaleIva float
 );
 GO
-IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixDettaglioMagazzino_Testata' AND object_id = OBJECT_ID(N'dbo.tabDettaglioMagazzino'))
-  CREATE INDEX ixDettaglioMagazzino_Testata ON dbo.tabDettaglioMagazzino (idTestata);
+IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixDettaglioMagazzino_Riga' AND object_id = OBJECT_ID(N'dbo.tabDettaglioMagazzino'))
+  CREATE INDEX ixDettaglioMagazzino_Riga ON dbo.tabDettaglioMagazzino (idTestata, Riga);
 GO
 
 -- Discount reasons, re-keyed to the movement header and row.

@@ -49,6 +49,7 @@ void Connection::Close() {
   engine_->Close();  // an open transaction is rolled back by the backend
   engine_.reset();
   in_transaction_ = false;
+  ForgetKeptNewIds();
   cache_.Clear();
   deferred_.clear();
 }
@@ -77,12 +78,14 @@ void Connection::BeginTransaction() {
 
 void Connection::CommitTransaction() {
   if (!in_transaction_) throw Error("No transaction is open on this connection.");
+  WriteKeptNewIds();
   Before("COMMIT TRANSACTION");
   engine_->CommitTransaction();
   in_transaction_ = false;
 }
 
 void Connection::RollbackTransaction() {
+  ForgetKeptNewIds();
   if (!in_transaction_) return;
   in_transaction_ = false;
   engine();
@@ -98,6 +101,7 @@ void Connection::Savepoint(const std::string& name) {
 }
 
 void Connection::RollbackToSavepoint(const std::string& name) {
+  ForgetKeptNewIds();
   engine();
   ++statements_;
   cache_.Clear();
@@ -162,6 +166,32 @@ const std::vector<TableColumn>& Connection::TableColumns(const std::string& tabl
 
 Value Connection::CallGetNewID(const std::string& schema, const std::string& table,
                                const std::string& column, int32_t check_conflict) {
+  if (keep_ids_) {
+    auto key = std::make_pair(util::ToLower(table), util::ToLower(column));
+    auto it = kept_ids_.find(key);
+    if (it != kept_ids_.end()) {
+      it->second.written = false;
+      return Value(static_cast<int32_t>(++it->second.last));
+    }
+    Value id = AskNewID(schema, table, column, check_conflict);
+    if (id.type() == Type::Long && id.AsLong() > 0 && id.AsLong() < INT32_MAX) kept_ids_[key] = {id.AsLong(), true};
+    return id;
+  }
+  return AskNewID(schema, table, column, check_conflict);
+}
+
+void Connection::WriteKeptNewIds() {
+  for (auto& [key, kept] : kept_ids_) {
+    if (kept.written) continue;
+    ExecuteWithParams("UPDATE tabContatoriID SET UltimoID = ? WHERE NomeTabella = ? AND NomeColonna = ?",
+                      {Value(static_cast<int32_t>(kept.last)), Value(key.first), Value(key.second)});
+    kept.written = true;
+  }
+  ForgetKeptNewIds();
+}
+
+Value Connection::AskNewID(const std::string& schema, const std::string& table,
+                           const std::string& column, int32_t check_conflict) {
   return Counted([&] {
     Before("{call GetNewID('" + schema + "', '" + table + "', '" + column + "', " +
            std::to_string(check_conflict) + ")}");

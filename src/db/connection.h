@@ -71,6 +71,14 @@ class Connection {
   }
   void RunDeferredWrites();
 
+  // New ids continued in memory. Inside a transaction on SQLite, which holds the database's
+  // write lock so that no one else can take an id meanwhile, "GetNewID" asks the database
+  // once per counter and hands out the following ids itself until WriteKeptNewIds writes the
+  // counters back. A rollback forgets them; a commit writes them first. Elsewhere (SQL Server,
+  // no transaction) every call reaches the database, as before.
+  void KeepNewIds() { keep_ids_ = in_transaction_ && sqlite_; }
+  void WriteKeptNewIds();
+
   // Which reads this connection may answer from what it read before (see QueryCache).
   void set_read_cache(ReadCache policy) { cache_.set_policy(policy); }
 
@@ -105,6 +113,8 @@ class Connection {
   }
   Engine& engine();
   void Before(const std::string& sql);
+  Value AskNewID(const std::string& schema, const std::string& table, const std::string& column,
+                 int32_t check_conflict);
 
   std::unique_ptr<Engine> engine_;
   std::string connection_string_;
@@ -117,6 +127,16 @@ class Connection {
   bool sqlite_ = false;
   QueryCache cache_;
   bool defer_writes_ = false;
+  struct KeptId {
+    int64_t last = 0;
+    bool written = true;  // the database's counter holds `last`
+  };
+  void ForgetKeptNewIds() {
+    keep_ids_ = false;
+    kept_ids_.clear();
+  }
+  bool keep_ids_ = false;
+  std::map<std::pair<std::string, std::string>, KeptId> kept_ids_;  // (table, column), lower case
   std::vector<std::pair<std::string, std::vector<Value>>> deferred_;
 };
 

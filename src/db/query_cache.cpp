@@ -120,19 +120,38 @@ void QueryCache::Store(const std::string& sql, const ResultSet& result) {
 void QueryCache::Written(const std::string& sql) {
   if (entries_.empty()) return;
   Scanner scan(sql);
-  if (Is(scan.Next(), "select")) return;
+  std::string_view verb = scan.Next();
+  if (Is(verb, "select")) return;
   std::string table = TableWritten(sql);
-  if (table.empty() || !TablesRead(sql).empty()) {
-    Clear();  // a statement we cannot read, or an UPDATE ... FROM whose target may be an alias
+  if (table.empty()) {
+    Clear();  // a statement we cannot read (DDL, a procedure): nothing kept is trusted
     return;
   }
+  Forget(table);
+  // UPDATE t SET ... FROM a, b: the target may be an alias of a table of the FROM list.
+  if (Is(verb, "update")) {
+    for (const std::string& read : TablesRead(sql)) Forget(read);
+  }
+}
+
+void QueryCache::Forget(const std::string& table) {
   auto keys = by_table_.find(table);
   if (keys == by_table_.end()) return;
+  std::vector<std::string> kept;  // "where 1=2" reads: a write does not change the columns
   for (const std::string& key : keys->second) {
     auto it = entries_.find(key);
-    if (it != entries_.end() && !it->second.columns_only) entries_.erase(it);
+    if (it == entries_.end()) continue;
+    if (it->second.columns_only) {
+      kept.push_back(key);
+    } else {
+      entries_.erase(it);
+    }
   }
-  by_table_.erase(keys);
+  if (kept.empty()) {
+    by_table_.erase(keys);
+  } else {
+    keys->second = std::move(kept);
+  }
 }
 
 }  // namespace db

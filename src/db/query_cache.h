@@ -42,6 +42,8 @@ class QueryCache {
     ResultSet result;
     bool columns_only = false;  // a "where 1=2" read: only the table's shape
   };
+  // Forgets the answers that read `table`, except its "where 1=2" columns.
+  void Forget(const std::string& table);
   ReadCache policy_ = ReadCache::kOff;
   std::unordered_map<std::string, Entry> entries_;
   std::unordered_map<std::string, std::vector<std::string>> by_table_;  // table -> keys of entries_

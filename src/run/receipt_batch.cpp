@@ -82,6 +82,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     const RunAccount::Written written_before = ctx_.account.written;
     size_t front_mark = ctx_.connDbPuntoCassa->deferred_writes();
     ctx_.back_office().Savepoint(kSavepoint);
+    ctx_.back_office().KeepNewIds();
     ctx_.logs.BeginCapture();
     bool ok = false;
     std::exception_ptr escaped;  // what the transfer let through: rolled back, then passed on
@@ -130,6 +131,7 @@ bool ReceiptBatch::Attempt(int32_t kind, SyncCollection& single, const TransferO
   const clsSincroTestataScontrino& record = *single(1);
   bool ok = false;
   Guarded(ctx_, kSource, [&] {
+    ctx_.back_office().WriteKeptNewIds();  // the counters advance with the receipt
     // A header whose write failed may still have handed out its id: rows without their
     // header are not a receipt, so it is tried again rather than recorded as transferred.
     if (record.SincronizzatoScontrinoBKF && !ReceiptHeaderExists(ctx_, record.IdTestataScontrinoBKF)) return;

@@ -1,6 +1,6 @@
 // Statements prepared once per shape: the literals that become parameters, the shape
 // rewriting that must give what rewriting each text gives, the read cache of master data,
-// and a transaction that SQLite ended by itself.
+// a transaction that SQLite ended by itself, and new ids continued in memory.
 #include <gtest/gtest.h>
 
 #include "db/dialect.h"
@@ -102,8 +102,20 @@ TEST(QueryCache, KeepsMasterDataAndShapesAndForgetsWhatAWriteChanges) {
   EXPECT_NE(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);
   cache.Written("insert into tabDettaglioMagazzino (a) values (1)");
   EXPECT_NE(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);  // only its columns
+  cache.Store("select * from tabAliquoteIva where Codice='22'", one);
   cache.Written("update dbo.tabCausali set Descrizione='x' where IdCausale=4");
   EXPECT_EQ(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);
+  EXPECT_NE(cache.Find("select * from tabAliquoteIva where Codice='22'"), nullptr);
+  // An UPDATE ... FROM may write through an alias: every table it names is forgotten, others stay.
+  cache.Store("select * from tabCausali where IdCausale=4", one);
+  cache.Written("update c set Descrizione=v.Descrizione from tabCausali c, tabValute v where 1=1");
+  EXPECT_EQ(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);
+  EXPECT_NE(cache.Find("select * from tabAliquoteIva where Codice='22'"), nullptr);
+  EXPECT_NE(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);
+  // A statement it cannot read forgets everything, the columns too.
+  cache.Written("exec sp_something");
+  EXPECT_EQ(cache.Find("select * from tabAliquoteIva where Codice='22'"), nullptr);
+  EXPECT_EQ(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);
 }
 
 TEST(SqliteTransactions, NothingRunsOnItsOwnAfterSqliteEndedTheTransaction) {
@@ -118,6 +130,53 @@ TEST(SqliteTransactions, NothingRunsOnItsOwnAfterSqliteEndedTheTransaction) {
   EXPECT_EQ(CLng(testing_support::Scalar(c, "select count(*) from tabValute")), 0);
   c.Execute("insert into tabValute (Valuta) values ('CHF')");  // a new start works again
   EXPECT_EQ(CLng(testing_support::Scalar(c, "select count(*) from tabValute")), 1);
+}
+
+
+int32_t NewId(Connection& c) { return CLng(c.CallGetNewID("dbo", "tabDettaglioScontrini", "idDettaglio", 1)); }
+int32_t Counter(Connection& c) {
+  return CLng(testing_support::Scalar(
+      c, "select UltimoID from tabContatoriID where NomeTabella='tabdettaglioscontrini' and NomeColonna='iddettaglio'"));
+}
+
+TEST(KeptNewIds, ContinueInMemoryAndReachTheCounterBeforeTheUnitOfWorkEnds) {
+  testing_support::TempDatabases dbs;
+  Connection& c = *dbs.back;
+  c.Execute("insert into tabDettaglioScontrini (idDettaglio, idTestata) values (40, 1)");
+  c.KeepNewIds();  // no transaction: every id is asked of the database
+  uint64_t before = c.statement_count();
+  EXPECT_EQ(NewId(c), 41);
+  EXPECT_EQ(NewId(c), 42);
+  EXPECT_EQ(c.statement_count() - before, 2u);
+
+  c.BeginTransaction();
+  c.Savepoint("r");
+  c.KeepNewIds();
+  before = c.statement_count();
+  EXPECT_EQ(NewId(c), 43);
+  EXPECT_EQ(NewId(c), 44);
+  EXPECT_EQ(NewId(c), 45);
+  EXPECT_EQ(c.statement_count() - before, 1u);  // only the first reached the database
+  c.WriteKeptNewIds();
+  EXPECT_EQ(Counter(c), 45);
+  c.ReleaseSavepoint("r");
+
+  // A receipt rolled back gives its ids back: the next one gets the same.
+  c.Savepoint("r");
+  c.KeepNewIds();
+  EXPECT_EQ(NewId(c), 46);
+  EXPECT_EQ(NewId(c), 47);
+  c.RollbackToSavepoint("r");
+  c.ReleaseSavepoint("r");
+  EXPECT_EQ(NewId(c), 46);
+
+  // A commit writes what is still kept.
+  c.KeepNewIds();
+  EXPECT_EQ(NewId(c), 47);
+  EXPECT_EQ(NewId(c), 48);
+  c.CommitTransaction();
+  EXPECT_EQ(Counter(c), 48);
+  EXPECT_EQ(NewId(c), 49);
 }
 
 }  // namespace
