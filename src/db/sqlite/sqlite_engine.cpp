@@ -5,9 +5,6 @@
 
 #include <cctype>
 #include <memory>
-#include <map>
-#include <cstdio>
-#include <cstdlib>
 
 #include "db/column_type.h"
 #include "db/dialect.h"
@@ -18,9 +15,6 @@
 
 namespace db::sqlite {
 namespace {
-struct Prof { std::map<std::string, std::pair<long,long>> m; ~Prof(){ if(!getenv("VPROF")) return; FILE*f=fopen(getenv("VPROF"),"a"); for(auto&[k,v]:m) fprintf(f,"%ld\t%ld\t%s\n",v.second/1000,v.first,k.c_str()); fclose(f);} };
-Prof g_prof;
-int ProfCb(unsigned, void*, void* p, void* x){ auto& e=g_prof.m[sqlite3_sql((sqlite3_stmt*)p)]; e.first++; e.second+=*(sqlite3_int64*)x; return 0; }
 
 constexpr int kBusyTimeoutMs = 15000;
 constexpr size_t kMaxCachedStatements = 1024;
@@ -112,7 +106,6 @@ SqliteEngine::SqliteEngine(const std::string& path) {
     throw Error(why);
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-  if (getenv("VPROF")) sqlite3_trace_v2(db_, SQLITE_TRACE_PROFILE, ProfCb, nullptr);
   sqlite3_extended_result_codes(db_, 0);
   try {
     // WAL lets other tills and readers use the file while a pass writes.
