@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace velkaris {
@@ -15,18 +16,41 @@ std::string Logs::ErrorLogPath() const { return dir_ + "/logVelkaris.log"; }
 
 std::string Logs::TimeStamp() const { return db::CStr(db::Value(clock_.Now())); }
 
+Logs::~Logs() { CloseFiles(); }
+
+void Logs::CloseFiles() {
+  for (auto& [path, f] : open_) std::fclose(f);
+  open_.clear();
+}
+
 void Logs::Append(const std::string& path, std::string_view text) {
-  FILE* f = std::fopen(path.c_str(), "ab");
-  if (!f) {
-    throw std::runtime_error("Cannot write the log file '" + path + "': " + std::strerror(errno) +
-                             " (give the user running velkaris write access to it, or choose another --log-dir)");
+  auto it = open_.find(path);
+  if (it == open_.end()) {
+    FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) {
+      throw std::runtime_error("Cannot write the log file '" + path + "': " + std::strerror(errno) +
+                               " (give the user running velkaris write access to it, or choose another --log-dir)");
+    }
+    it = open_.emplace(path, f).first;
   }
   std::string line(text);
   line += "\r\n";
-  size_t written = std::fwrite(line.data(), 1, line.size(), f);
-  int closed = std::fclose(f);
-  if (written != line.size() || closed != 0) {
+  size_t written = std::fwrite(line.data(), 1, line.size(), it->second);
+  if (written != line.size() || std::fflush(it->second) != 0) {
+    std::fclose(it->second);  // opened again for the next line
+    open_.erase(it);
     throw std::runtime_error("Cannot write the log file '" + path + "'");
+  }
+}
+
+void Logs::RemoveFile(const std::string& path) {
+  if (auto it = open_.find(path); it != open_.end()) {
+    std::fclose(it->second);
+    open_.erase(it);
+  }
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && std::remove(path.c_str()) != 0) {
+    throw std::runtime_error("Cannot delete the log file '" + path + "': " + std::strerror(errno));
   }
 }
 

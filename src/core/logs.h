@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,9 @@ inline constexpr std::string_view kErroreNonPrevisto = "erroreNonPrevistoDalProg
 class Logs {
  public:
   Logs(std::string dir, platform::Clock& clock) : dir_(std::move(dir)), clock_(clock) {}
+  ~Logs();
+  Logs(const Logs&) = delete;
+  Logs& operator=(const Logs&) = delete;
 
   const std::string& dir() const { return dir_; }
   std::string SyncLogPath(const db::Date& day) const;  // logSincro + dd + .txt
@@ -47,6 +51,10 @@ class Logs {
   void ScriviLogSincro(std::string_view text);
   // Appends text (already holding its own line breaks) plus CR LF to today's sync log.
   void AppendSync(std::string_view text);
+  // Closes the log files this pass opened.
+  void CloseFiles();
+  // Deletes a log file (closing it first if this pass writes it). Throws when it cannot.
+  void RemoveFile(const std::string& path);
 
   // Keeps the entries written from now on (message and source, no time stamp) until
   // EndCapture hands them over, so that a failed receipt can be recorded with its errors.
@@ -60,7 +68,9 @@ class Logs {
   }
 
  private:
-  static void Append(const std::string& path, std::string_view text);
+  // Appends text plus CR LF and flushes it, so that a line written is never lost. The files
+  // stay open for the pass instead of being opened for every line.
+  void Append(const std::string& path, std::string_view text);
   void WriteEntry(std::string_view source, std::string_view message) noexcept;
 
   std::string dir_;
@@ -70,6 +80,7 @@ class Logs {
   FILE* fallback_ = stderr;
   bool capturing_ = false;
   std::vector<std::string> captured_;
+  std::map<std::string, FILE*> open_;  // path -> file opened for appending
 };
 
 }  // namespace velkaris

@@ -241,6 +241,7 @@ bool CheckLogsWritable(Context& ctx) {
 
 void Main(Context& ctx, const std::string& command_line, const TransferOps& ops) {
   ctx.account = RunAccount();
+  ctx.logs.CloseFiles();  // each pass opens its logs afresh (they may have been moved since)
   ctx.logs.ResetErrorCount();
   ctx.account.start = ctx.clock.Now();
   platform::InstanceLock lock(platform::MachineLockPath());
@@ -258,6 +259,7 @@ void Main(Context& ctx, const std::string& command_line, const TransferOps& ops)
       break;
   }
   CloseAccount(ctx);
+  ctx.logs.CloseFiles();
 }
 
 }  // namespace velkaris

@@ -1,7 +1,6 @@
 #include "run/sync_report.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "core/failure.h"
 
@@ -40,9 +39,7 @@ bool ParseCollectionForLoggin(Context& ctx, SyncCollection& receipts) {
     }
     db::Date tomorrow{ctx.clock.Now().serial + 1};
     std::string tomorrow_file = ctx.logs.SyncLogPath(tomorrow);
-    if (std::filesystem::exists(tomorrow_file) && std::remove(tomorrow_file.c_str()) != 0) {
-      throw std::runtime_error("Cannot delete the log file '" + tomorrow_file + "'");
-    }
+    ctx.logs.RemoveFile(tomorrow_file);
     std::string block = "Esito avvio sincronizzazione - " + ctx.logs.TimeStamp();
     for (const auto& header : receipts) {
       block += "\r\n" + HeaderLine(*header);
