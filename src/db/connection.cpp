@@ -153,13 +153,13 @@ std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, Cur
   return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
 }
 
-const std::vector<TableColumn>& Connection::TableColumns(const std::string& table) {
+std::shared_ptr<const std::vector<TableColumn>> Connection::SharedTableColumns(const std::string& table) {
   std::string key = util::ToLower(table);
   auto it = table_columns_.find(key);
   if (it == table_columns_.end()) {
     std::vector<TableColumn> cols = engine().Columns(table);
     if (cols.empty()) throw Error("Invalid object name '" + table + "'.");
-    it = table_columns_.emplace(key, std::move(cols)).first;
+    it = table_columns_.emplace(key, std::make_shared<const std::vector<TableColumn>>(std::move(cols))).first;
   }
   return it->second;
 }

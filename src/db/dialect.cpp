@@ -18,7 +18,7 @@ bool IsWordStart(char c) {
   return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#';
 }
 bool IsWordChar(char c) {
-  return IsWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$';
+  return IsWordStart(c) || util::IsAsciiDigit(c) || c == '$';
 }
 
 std::vector<Token> Tokenize(std::string_view s) {
@@ -52,8 +52,8 @@ std::vector<Token> Tokenize(std::string_view s) {
     } else if (IsWordStart(c)) {
       while (i < s.size() && IsWordChar(s[i])) ++i;
       kind = Token::kWord;
-    } else if (std::isdigit(static_cast<unsigned char>(c))) {
-      while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) ++i;
+    } else if (util::IsAsciiDigit(c)) {
+      while (i < s.size() && (util::IsAsciiDigit(s[i]) || s[i] == '.')) ++i;
       kind = Token::kNumber;
     } else {
       ++i;
@@ -136,7 +136,7 @@ std::string DateLiteral(const std::string& literal) {
   // Only the shape DateForSql writes: dd/MM/yyyy, optionally followed by a time.
   auto digits = [&](size_t from, size_t count) {
     for (size_t k = from; k < from + count; ++k) {
-      if (k >= trimmed.size() || !std::isdigit(static_cast<unsigned char>(trimmed[k]))) return false;
+      if (k >= trimmed.size() || !util::IsAsciiDigit(trimmed[k])) return false;
     }
     return true;
   };

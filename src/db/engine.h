@@ -6,9 +6,11 @@
 #include <memory>
 #include <unordered_map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/value.h"
+#include "util/text.h"
 
 namespace db {
 
@@ -17,8 +19,21 @@ struct ColumnInfo {
   std::string decl_type;  // as declared in the table ("int", "nvarchar(50)"), "" for expressions
 };
 
-// Lower-case column name -> index of the first column of that name.
-using ColumnIndex = std::unordered_map<std::string, int>;
+// Column names compared without regard to case, looked up without copying the name.
+struct NoCaseHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const noexcept {
+    size_t h = 14695981039346656037ull;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(util::AsciiLower(c))) * 1099511628211ull;
+    return h;
+  }
+};
+struct NoCaseEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept { return util::EqualsNoCase(a, b); }
+};
+// Column name -> index of the first column of that name.
+using ColumnIndex = std::unordered_map<std::string, int, NoCaseHash, NoCaseEqual>;
 
 struct ResultSet {
   std::vector<ColumnInfo> columns;

@@ -10,15 +10,8 @@ namespace {
 
 constexpr size_t kMaxEntries = 4096;
 
-// Master data: no statement of a pass writes these tables.
-bool IsMasterTable(const std::string& table) {
-  static const char* kMaster[] = {"tabimpostazioni", "tabcausali", "tabaliquoteiva", "tabvalute",
-                                  "tabpersonale",    "tabconti",   "tabclienti",     "tabfidelity_regole"};
-  return std::any_of(std::begin(kMaster), std::end(kMaster), [&](const char* t) { return table == t; });
-}
-
 bool NameChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '"' || c == '[' || c == ']';
+  return util::IsAsciiAlnum(c) || c == '_' || c == '.' || c == '"' || c == '[' || c == ']';
 }
 
 // Reads a statement one name or mark at a time, outside string literals, without copying.
@@ -72,20 +65,37 @@ bool IsEmptyColumnRead(const std::string& sql) {
          util::EqualsNoCase(std::string_view(sql).substr(sql.size() - kTail.size()), kTail);
 }
 
-}  // namespace
 
-std::vector<std::string> TablesRead(const std::string& sql) {
-  std::vector<std::string> tables;
+// Calls `on_table` with each name a statement reads from (after FROM and JOIN), as written.
+template <class OnTable>
+void ForEachTableRead(std::string_view sql, OnTable on_table) {
   Scanner scan(sql);
   bool after = false;    // the next name is a table
   bool in_from = false;  // in a FROM list, where a comma starts another table
   for (std::string_view w = scan.Next(); !w.empty(); w = scan.Next()) {
     if (after && w == "(") continue;  // FROM (a INNER JOIN b ...): a is still a table
-    if (after) tables.push_back(Bare(w));
+    if (after) on_table(w);
     if (Is(w, "from")) in_from = true;
     if (Is(w, "where") || Is(w, "group") || Is(w, "order") || Is(w, "on") || Is(w, "select")) in_from = false;
     after = Is(w, "from") || Is(w, "join") || (in_from && w == ",");
   }
+}
+
+// "dbo.tabx", "[dbo].[tabx]", "\"tabx\"" is a master table, compared without copying.
+bool IsMasterName(std::string_view word) {
+  if (size_t dot = word.rfind('.'); dot != std::string_view::npos) word.remove_prefix(dot + 1);
+  while (!word.empty() && (word.front() == '"' || word.front() == '[')) word.remove_prefix(1);
+  while (!word.empty() && (word.back() == '"' || word.back() == ']')) word.remove_suffix(1);
+  static const char* kMaster[] = {"tabimpostazioni", "tabcausali", "tabaliquoteiva", "tabvalute",
+                                  "tabpersonale",    "tabconti",   "tabclienti",     "tabfidelity_regole"};
+  return std::any_of(std::begin(kMaster), std::end(kMaster), [&](const char* t) { return Is(word, t); });
+}
+
+}  // namespace
+
+std::vector<std::string> TablesRead(const std::string& sql) {
+  std::vector<std::string> tables;
+  ForEachTableRead(sql, [&](std::string_view w) { tables.push_back(Bare(w)); });
   return tables;
 }
 
@@ -110,8 +120,14 @@ const ResultSet* QueryCache::Find(const std::string& sql) const {
 void QueryCache::Store(const std::string& sql, const ResultSet& result) {
   if (policy_ == ReadCache::kOff) return;
   bool columns_only = IsEmptyColumnRead(sql);
+  if (!columns_only) {
+    // Master data: no statement of a pass writes these tables.
+    bool any = false, all_master = true;
+    ForEachTableRead(sql, [&](std::string_view w) { any = true, all_master = all_master && IsMasterName(w); });
+    if (!any || !all_master) return;
+  }
   std::vector<std::string> tables = TablesRead(sql);
-  if (tables.empty() || !(columns_only || std::all_of(tables.begin(), tables.end(), IsMasterTable))) return;
+  if (tables.empty()) return;
   if (entries_.size() >= kMaxEntries) Clear();
   for (const std::string& t : tables) by_table_[t].push_back(sql);
   entries_[sql] = Entry{result, columns_only};

@@ -18,8 +18,8 @@ std::string TableOfSelect(const std::string& sql) {
   std::string lower = util::ToLower(sql);
   size_t pos = 0;
   while ((pos = lower.find("from", pos)) != std::string::npos) {
-    bool before = pos == 0 || !std::isalnum(static_cast<unsigned char>(lower[pos - 1]));
-    bool after = pos + 4 < lower.size() && !std::isalnum(static_cast<unsigned char>(lower[pos + 4]));
+    bool before = pos == 0 || !util::IsAsciiAlnum(lower[pos - 1]);
+    bool after = pos + 4 < lower.size() && !util::IsAsciiAlnum(lower[pos + 4]);
     if (before && after) break;
     pos += 4;
   }
@@ -53,13 +53,13 @@ Recordset::Recordset(Connection* connection, std::string sql, CursorType cursor,
 std::shared_ptr<const ColumnIndex> MakeColumnIndex(const std::vector<ColumnInfo>& columns) {
   auto index = std::make_shared<ColumnIndex>();
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-    index->emplace(util::ToLower(columns[i].name), i);  // the first of equal names wins
+    index->emplace(columns[i].name, i);  // the first of equal names wins
   }
   return index;
 }
 
 int Recordset::IndexOf(std::string_view name) const {
-  auto it = index_->find(util::ToLower(name));
+  auto it = index_->find(name);
   return it == index_->end() ? -1 : it->second;
 }
 
@@ -133,7 +133,7 @@ void Recordset::Set(std::string_view name, const Value& value) {
     buffer_ = rows_[position_];
     assigned_.assign(columns_.size(), false);
   }
-  buffer_[i] = ToColumnType(value, ColumnOf(columns_[i].name));
+  buffer_[i] = ToColumnType(value, ColumnOf(i));
   assigned_[i] = true;
 }
 
@@ -145,11 +145,22 @@ const std::string& Recordset::Table() {
   return table_;
 }
 
-const TableColumn& Recordset::ColumnOf(const std::string& name) {
-  for (const TableColumn& c : connection_->TableColumns(Table())) {
-    if (util::EqualsNoCase(c.name, name)) return c;
+const TableColumn& Recordset::ColumnOf(int i) {
+  if (!table_columns_) {
+    table_columns_ = connection_->SharedTableColumns(Table());
+    table_column_of_.assign(columns_.size(), -1);
+    for (size_t r = 0; r < columns_.size(); ++r) {
+      for (size_t t = 0; t < table_columns_->size(); ++t) {
+        if (util::EqualsNoCase((*table_columns_)[t].name, columns_[r].name)) {
+          table_column_of_[r] = static_cast<int>(t);
+          break;
+        }
+      }
+    }
   }
-  throw Error("Column '" + name + "' is not a column of table '" + Table() + "'.");
+  int t = table_column_of_[i];
+  if (t < 0) throw Error("Column '" + columns_[i].name + "' is not a column of table '" + Table() + "'.");
+  return (*table_columns_)[t];
 }
 
 void Recordset::Insert() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,7 +50,8 @@ class Recordset {
   void RequireOpen() const;
   void RequireUpdatable() const;
   const std::string& Table();
-  const TableColumn& ColumnOf(const std::string& name);
+  // The table column behind result column `i` (its name, type and key flag).
+  const TableColumn& ColumnOf(int i);
   void Insert();
   void UpdateCurrent();
 
@@ -69,6 +71,8 @@ class Recordset {
   std::vector<Value> buffer_;
   std::vector<bool> assigned_;
   std::string table_;
+  std::shared_ptr<const std::vector<TableColumn>> table_columns_;  // read on the first write
+  std::vector<int> table_column_of_;  // result column -> its index in table_columns_, or -1
 };
 
 }  // namespace db

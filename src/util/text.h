@@ -12,7 +12,18 @@ inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>
 std::string_view Trim(std::string_view s);
 std::string ToLower(std::string_view s);
 std::string ToUpper(std::string_view s);
-bool EqualsNoCase(std::string_view a, std::string_view b);
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+// ASCII classes, as in the "C" locale, without a call into the C library.
+inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsAsciiAlnum(char c) {
+  return IsAsciiDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);
 // Replaces every occurrence of `from` (exact, case-sensitive).
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);

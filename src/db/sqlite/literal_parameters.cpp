@@ -8,7 +8,7 @@
 namespace db::sqlite {
 namespace {
 
-bool WordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '@'; }
+bool WordChar(char c) { return util::IsAsciiAlnum(c) || c == '_' || c == '$' || c == '@'; }
 
 bool StartsWithVerb(const std::string& sql) {
   size_t i = 0;
@@ -75,9 +75,9 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
       prev = 'x';
       continue;
     }
-    if (std::isdigit(static_cast<unsigned char>(c)) && !WordChar(prev) && prev != '.') {
+    if (util::IsAsciiDigit(c) && !WordChar(prev) && prev != '.') {
       size_t end = i;
-      while (end < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[end])) || sql[end] == '.')) ++end;
+      while (end < sql.size() && (util::IsAsciiDigit(sql[end]) || sql[end] == '.')) ++end;
       bool in_type = type_depth != -1;
       bool literal = !select_list && !frozen && !in_type && (end >= sql.size() || !WordChar(sql[end]));
       if (literal) {

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "db/dialect.h"
+#include "util/text.h"
 
 namespace db::sqlite {
 namespace {
@@ -42,12 +43,12 @@ std::string WithMarkers(const ParameterizedSql& shape, const std::string& classe
       i = end - 1;
       continue;
     }
-    if (s[i] != '?' || i + 1 >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i + 1]))) {
+    if (s[i] != '?' || i + 1 >= s.size() || !util::IsAsciiDigit(s[i + 1])) {
       out += s[i];
       continue;
     }
     size_t end = i + 1;
-    while (end < s.size() && std::isdigit(static_cast<unsigned char>(s[end]))) ++end;
+    while (end < s.size() && util::IsAsciiDigit(s[end])) ++end;
     size_t n = std::stoul(s.substr(i + 1, end - i - 1)) - 1;
     char c = n < classes.size() ? classes[n] : 'n';
     out += c == 'n' ? std::to_string(kMarkerBase + static_cast<int64_t>(n))
