@@ -153,13 +153,15 @@ std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, Cur
   return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
 }
 
-std::shared_ptr<const std::vector<TableColumn>> Connection::SharedTableColumns(const std::string& table) {
+std::shared_ptr<const Connection::TableShape> Connection::Table(const std::string& table) {
   std::string key = util::ToLower(table);
   auto it = table_columns_.find(key);
   if (it == table_columns_.end()) {
-    std::vector<TableColumn> cols = engine().Columns(table);
-    if (cols.empty()) throw Error("Invalid object name '" + table + "'.");
-    it = table_columns_.emplace(key, std::make_shared<const std::vector<TableColumn>>(std::move(cols))).first;
+    auto shape = std::make_shared<TableShape>();
+    shape->columns = engine().Columns(table);
+    if (shape->columns.empty()) throw Error("Invalid object name '" + table + "'.");
+    for (size_t i = 0; i < shape->columns.size(); ++i) shape->index.emplace(shape->columns[i].name, static_cast<int>(i));
+    it = table_columns_.emplace(key, std::move(shape)).first;
   }
   return it->second;
 }

@@ -97,8 +97,12 @@ class Connection {
 
   // Used by Recordset and Command.
   int64_t ExecuteWithParams(const std::string& sql, const std::vector<Value>& params);
-  const std::vector<TableColumn>& TableColumns(const std::string& table) { return *SharedTableColumns(table); }
-  std::shared_ptr<const std::vector<TableColumn>> SharedTableColumns(const std::string& table);
+  const std::vector<TableColumn>& TableColumns(const std::string& table) { return Table(table)->columns; }
+  struct TableShape {
+    std::vector<TableColumn> columns;
+    ColumnIndex index;  // column name -> its position in `columns`
+  };
+  std::shared_ptr<const TableShape> Table(const std::string& table);
   Value CallGetNewID(const std::string& schema, const std::string& table,
                      const std::string& column, int32_t check_conflict);
 
@@ -120,7 +124,7 @@ class Connection {
   std::unique_ptr<Engine> engine_;
   std::string connection_string_;
   OdbcOptions odbc_options_;
-  std::map<std::string, std::shared_ptr<const std::vector<TableColumn>>> table_columns_;  // lower-case table name
+  std::map<std::string, std::shared_ptr<const TableShape>> table_columns_;  // lower-case table name
   StatementHook hook_;
   uint64_t statements_ = 0;
   uint64_t refused_ = 0;

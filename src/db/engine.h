@@ -22,7 +22,8 @@ struct ColumnInfo {
 // Column names compared without regard to case, looked up without copying the name.
 struct NoCaseHash {
   using is_transparent = void;
-  size_t operator()(std::string_view s) const noexcept {
+  // Not noexcept, so that the map keeps each name's hash instead of computing it again.
+  size_t operator()(std::string_view s) const {
     size_t h = 14695981039346656037ull;
     for (char c : s) h = (h ^ static_cast<unsigned char>(util::AsciiLower(c))) * 1099511628211ull;
     return h;

@@ -146,21 +146,17 @@ const std::string& Recordset::Table() {
 }
 
 const TableColumn& Recordset::ColumnOf(int i) {
-  if (!table_columns_) {
-    table_columns_ = connection_->SharedTableColumns(Table());
-    table_column_of_.assign(columns_.size(), -1);
-    for (size_t r = 0; r < columns_.size(); ++r) {
-      for (size_t t = 0; t < table_columns_->size(); ++t) {
-        if (util::EqualsNoCase((*table_columns_)[t].name, columns_[r].name)) {
-          table_column_of_[r] = static_cast<int>(t);
-          break;
-        }
-      }
-    }
+  if (!table_shape_) {
+    table_shape_ = connection_->Table(Table());
+    table_column_of_.assign(columns_.size(), -2);
   }
-  int t = table_column_of_[i];
+  int& t = table_column_of_[i];
+  if (t == -2) {
+    auto it = table_shape_->index.find(columns_[i].name);
+    t = it == table_shape_->index.end() ? -1 : it->second;
+  }
   if (t < 0) throw Error("Column '" + columns_[i].name + "' is not a column of table '" + Table() + "'.");
-  return (*table_columns_)[t];
+  return table_shape_->columns[t];
 }
 
 void Recordset::Insert() {

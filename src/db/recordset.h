@@ -71,8 +71,8 @@ class Recordset {
   std::vector<Value> buffer_;
   std::vector<bool> assigned_;
   std::string table_;
-  std::shared_ptr<const std::vector<TableColumn>> table_columns_;  // read on the first write
-  std::vector<int> table_column_of_;  // result column -> its index in table_columns_, or -1
+  std::shared_ptr<const Connection::TableShape> table_shape_;  // read on the first write
+  std::vector<int> table_column_of_;  // result column -> its index in the table, -1 none, -2 not yet known
 };
 
 }  // namespace db
