@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -150,6 +151,18 @@ Result Measure(int64_t target, bool odbc, bool legacy, const std::string& work, 
   return r;
 }
 
+constexpr const char* kUsage =
+    "usage: velkaris-bench [--odbc] [--legacy] [--csv FILE] [--work DIR] [POS-ROWS...]\n"
+    "  --odbc      run through unixODBC and SQLite's ODBC driver (Driver=SQLite3)\n"
+    "  --legacy    run the per-statement mode (Velkarys.Transazioni=0)\n"
+    "  --csv FILE  where the results go (default bench-results.csv)\n"
+    "  --work DIR  where the demo backlogs go (default bench-work)\n"
+    "  POS-ROWS    backlog sizes in POS rows (default 1000 10000 50000)\n";
+
+bool IsCount(const std::string& a) {
+  return !a.empty() && a.size() < 10 && std::all_of(a.begin(), a.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,8 +179,11 @@ int main(int argc, char** argv) {
       csv = argv[++i];
     } else if (a == "--work" && i + 1 < argc) {
       work = argv[++i];
-    } else {
+    } else if (IsCount(a)) {
       sizes.push_back(std::stoll(a));
+    } else {
+      std::fprintf(a == "--help" || a == "-h" ? stdout : stderr, "%s", kUsage);
+      return a == "--help" || a == "-h" ? 0 : 2;
     }
   }
   if (sizes.empty()) sizes = {1000, 10000, 50000};
