@@ -181,9 +181,12 @@ int main(int argc, char** argv) {
       work = argv[++i];
     } else if (IsCount(a)) {
       sizes.push_back(std::stoll(a));
+    } else if (a == "--help" || a == "-h") {
+      std::printf("%s", kUsage);
+      return 0;
     } else {
-      std::fprintf(a == "--help" || a == "-h" ? stdout : stderr, "%s", kUsage);
-      return a == "--help" || a == "-h" ? 0 : 2;
+      std::fprintf(stderr, "velkaris-bench: unknown argument '%s'\n%s", a.c_str(), kUsage);
+      return 2;
     }
   }
   if (sizes.empty()) sizes = {1000, 10000, 50000};
