@@ -55,6 +55,21 @@ bool IsDataChange(const std::string& sql) {
   return false;
 }
 
+// SQLite's driver prepares an INSERT, UPDATE or DELETE anew at every execution, but keeps a
+// query prepared. Written as a query that returns one row per row it changed, a data change
+// is prepared once and its rows are its count. "" when the text is not a single plain data
+// change.
+std::string AsCountingQuery(const std::string& text) {
+  std::string_view body = util::Trim(text);
+  while (!body.empty() && body.back() == ';') body = util::Trim(body.substr(0, body.size() - 1));
+  if (!IsDataChange(std::string(body)) || body.find(';') != std::string_view::npos) return "";
+  if (util::ToLower(std::string(body)).find("returning") != std::string::npos) return "";
+  std::string query = "WITH velkaris_changed AS (SELECT 1) ";
+  query.append(body);
+  query += " RETURNING 1";
+  return query;
+}
+
 // One round trip: the text with its parameters bound goes straight to the server
 // (sp_executesql on SQL Server), never prepared first. SQL Server gets the text in wide
 // characters.
@@ -65,6 +80,12 @@ SQLRETURN ExecDirect(SQLHSTMT st, std::string& text, bool sqlite) {
 }
 
 }  // namespace
+
+// A statement of the driver prepared once, with what its executions keep.
+struct PreparedStatement {
+  SQLHSTMT handle = SQL_NULL_HSTMT;
+  PreparedResults results;
+};
 
 OdbcEngine::OdbcEngine(const OdbcTarget& target) {
   SQLHENV env = SQL_NULL_HENV;
@@ -99,6 +120,8 @@ OdbcEngine::OdbcEngine(const OdbcTarget& target) {
   sqlite_ = name.find("sqlite") != std::string::npos;
   sql_server_ = name.find("sql server") != std::string::npos;
   if (sql_server_) Execute("SET DATEFORMAT dmy", {});
+  // The journals of savepoints and statements stay in memory, as on the embedded backend.
+  if (sqlite_) Run("PRAGMA temp_store=MEMORY", {}, true, nullptr);
 }
 
 OdbcEngine::~OdbcEngine() { Close(); }
@@ -125,29 +148,43 @@ bool OdbcEngine::RunShaped(const std::string& tsql, ResultSet* result, int64_t* 
   return RunPrepared(p.text, p.params, tsql, result, rows);
 }
 
-bool OdbcEngine::RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql,
-                             ResultSet* result, int64_t* rows) {
+// Prepares `text` once; a data change as its counting query where the driver takes it.
+// Null when the driver cannot prepare the text (the caller then runs it as written).
+PreparedStatement* OdbcEngine::Prepare(const std::string& text) {
   auto it = prepared_.find(text);
-  if (it == prepared_.end()) {
-    if (prepared_.size() >= kMaxPrepared) ForgetPrepared();
+  if (it != prepared_.end()) return it->second.get();
+  if (prepared_.size() >= kMaxPrepared) ForgetPrepared();
+  SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
+  std::string counting = AsCountingQuery(text);
+  for (bool as_count : {true, false}) {
+    std::string candidate = as_count ? counting : text;
+    if (candidate.empty()) continue;
     SQLHSTMT h = SQL_NULL_HSTMT;
-    SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw Error(Diagnostics(SQL_HANDLE_DBC, dbc));
     SetQueryTimeout(h, query_timeout_);
-    if (!SQL_SUCCEEDED(SQLPrepare(h, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS))) {
-      SQLFreeHandle(SQL_HANDLE_STMT, h);
-      return false;  // the caller runs the text as written, and reports its own error
+    if (SQL_SUCCEEDED(SQLPrepare(h, reinterpret_cast<SQLCHAR*>(candidate.data()), SQL_NTS))) {
+      auto statement = std::make_unique<PreparedStatement>();
+      statement->handle = h;
+      statement->results.rows_are_count = as_count;
+      return prepared_.emplace(text, std::move(statement)).first->second.get();
     }
-    it = prepared_.emplace(text, h).first;
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
   }
-  SQLHSTMT h = static_cast<SQLHSTMT>(it->second);
+  return nullptr;
+}
+
+bool OdbcEngine::RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql,
+                             ResultSet* result, int64_t* rows) {
+  PreparedStatement* statement = Prepare(text);
+  if (!statement) return false;  // the caller runs the text as written, and reports its own error
+  SQLHSTMT h = statement->handle;
   SQLFreeStmt(h, SQL_RESET_PARAMS);
   std::vector<BoundParameter> bound(params.size());
   try {
     for (size_t i = 0; i < params.size(); ++i) {
       BindParameter(h, static_cast<SQLUSMALLINT>(i + 1), params[i], bound[i], true, tsql);
     }
-    StatementResults results = ReadResults(h, SQLExecute(h), true, tsql);
+    StatementResults results = ReadResults(h, SQLExecute(h), true, tsql, &statement->results);
     SQLFreeStmt(h, SQL_CLOSE);
     if (rows) *rows = results.records_affected;
     if (result) *result = std::move(results.rows);
@@ -159,7 +196,7 @@ bool OdbcEngine::RunPrepared(std::string text, const std::vector<Value>& params,
 }
 
 void OdbcEngine::ForgetPrepared() {
-  for (auto& [text, h] : prepared_) SQLFreeHandle(SQL_HANDLE_STMT, static_cast<SQLHSTMT>(h));
+  for (auto& [text, statement] : prepared_) SQLFreeHandle(SQL_HANDLE_STMT, statement->handle);
   prepared_.clear();
 }
 

@@ -3,6 +3,7 @@
 // backend). On SQL Server the session reads dates as day/month/year.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -11,6 +12,8 @@
 #include "db/sqlite/shape_translator.h"
 
 namespace db::odbc {
+
+struct PreparedStatement;
 
 class OdbcEngine : public Engine {
  public:
@@ -41,6 +44,7 @@ class OdbcEngine : public Engine {
  private:
   ResultSet Run(const std::string& sql, const std::vector<Value>& params, bool translated, int64_t* rows);
   bool RunShaped(const std::string& tsql, ResultSet* result, int64_t* rows);
+  PreparedStatement* Prepare(const std::string& text);
   bool RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql, ResultSet* result,
                    int64_t* rows);
   void ForgetPrepared();
@@ -57,10 +61,10 @@ class OdbcEngine : public Engine {
   int query_timeout_ = 0;
   bool in_transaction_ = false;
   bool transaction_lost_ = false;
-  // SQLite through its driver: statements prepared once per shape (handles of the driver).
+  // SQLite through its driver: statements prepared once per shape.
   static constexpr size_t kMaxPrepared = 512;
   sqlite::ShapeTranslator translator_;
-  std::unordered_map<std::string, void*> prepared_;
+  std::unordered_map<std::string, std::unique_ptr<PreparedStatement>> prepared_;
 };
 
 }  // namespace db::odbc

@@ -112,6 +112,16 @@ TEST_F(OdbcSqliteTest, QueriesUpdatesTypesAndNewIdsThroughTheDriverManager) {
   EXPECT_EQ(cmd.Item("newID").value, Value(4));
   cmd.Execute();
   EXPECT_EQ(cmd.Item("newID").value, Value(5));
+  // A data change runs from its kept statement after the first time, and counts the same.
+  for (int id : {10, 11, 12}) {
+    EXPECT_EQ(c.Execute("insert into tabTestateScontrini (idTestata, idCassa) values (" + std::to_string(id) + ", 7);"), 1);
+  }
+  EXPECT_EQ(c.Execute("update tabTestateScontrini set Printed=1 where idCassa=7"), 3);
+  EXPECT_EQ(c.Execute("update tabTestateScontrini set Printed=0 where idCassa=7"), 3);
+  EXPECT_EQ(c.Execute("update tabTestateScontrini set Printed=0 where idCassa=8"), 0);
+  EXPECT_EQ(c.Execute("delete from tabTestateScontrini where idCassa=7 and idTestata>=11"), 2);
+  EXPECT_EQ(c.Execute("delete from tabTestateScontrini where idCassa=7 and idTestata>=12"), 0);
+  EXPECT_EQ(c.OpenRecordset("select idTestata from tabTestateScontrini where idCassa=7")->RecordCount(), 1);
   try {
     c.Execute("delete from tabMissing");
     FAIL();

@@ -71,14 +71,7 @@ Value FromUntypedText(const std::string& text) {
   return Value(text);
 }
 
-// How a result column is read: its ODBC type, and whether SQLite's driver only guessed a
-// text type for an expression.
-struct ColumnType {
-  SQLSMALLINT type;
-  bool untyped;
-};
-
-Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnType column, bool sqlite, const std::string& sql) {
+Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnRead column, bool sqlite, const std::string& sql) {
   SQLSMALLINT type = column.type;
   SQLLEN ind = 0;
   if (IsIntegerType(type) || type == SQL_BIGINT) {
@@ -116,9 +109,9 @@ Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnType column, bool sqlite, con
   return Value(std::move(text));
 }
 
-ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::string& sql) {
-  ResultSet rs;
-  std::vector<ColumnType> types(n);
+std::shared_ptr<const ResultShape> Describe(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::string& sql) {
+  auto shape = std::make_shared<ResultShape>();
+  shape->reads.resize(n);
   for (SQLSMALLINT i = 1; i <= n; ++i) {
     SQLCHAR name[256];
     SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
@@ -129,31 +122,62 @@ ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::stri
     SQLSMALLINT type_name_length = 0;
     SQLColAttribute(st, i, SQL_DESC_TYPE_NAME, type_name, sizeof type_name, &type_name_length, nullptr);
     std::string declared = reinterpret_cast<char*>(type_name);
-    types[i - 1] = {type, sqlite && type == SQL_VARCHAR && declared == "varchar"};
-    rs.columns.push_back({reinterpret_cast<char*>(name), declared});
+    shape->reads[i - 1] = {type, sqlite && type == SQL_VARCHAR && declared == "varchar"};
+    shape->columns.push_back({reinterpret_cast<char*>(name), declared});
   }
+  shape->index = MakeColumnIndex(shape->columns);
+  return shape;
+}
+
+ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::string& sql,
+                        std::shared_ptr<const ResultShape>* kept) {
+  std::shared_ptr<const ResultShape> shape;
+  if (kept && *kept && (*kept)->reads.size() == static_cast<size_t>(n)) {
+    shape = *kept;
+  } else {
+    shape = Describe(st, n, sqlite, sql);
+    if (kept) *kept = shape;
+  }
+  ResultSet rs;
+  rs.columns = shape->columns;
+  rs.index = shape->index;
   SQLRETURN rc;
   while ((rc = SQLFetch(st)) != SQL_NO_DATA) {
     Check(rc, SQL_HANDLE_STMT, st, sql);
     std::vector<Value> row;
     row.reserve(n);
-    for (SQLSMALLINT i = 1; i <= n; ++i) row.push_back(ReadValue(st, i, types[i - 1], sqlite, sql));
+    for (SQLSMALLINT i = 1; i <= n; ++i) row.push_back(ReadValue(st, i, shape->reads[i - 1], sqlite, sql));
     rs.rows.push_back(std::move(row));
   }
   return rs;
 }
 
+// The rows of a data change that returns one row per row changed, counted and not read.
+int64_t CountRows(SQLHSTMT st, const std::string& sql) {
+  int64_t count = 0;
+  SQLRETURN rc;
+  while ((rc = SQLFetch(st)) != SQL_NO_DATA) {
+    Check(rc, SQL_HANDLE_STMT, st, sql);
+    ++count;
+  }
+  return count;
+}
+
 }  // namespace
 
-StatementResults ReadResults(SQLHSTMT st, SQLRETURN rc, bool sqlite, const std::string& sql) {
+StatementResults ReadResults(SQLHSTMT st, SQLRETURN rc, bool sqlite, const std::string& sql,
+                             PreparedResults* prepared) {
   StatementResults out;
   bool have_rows = false;
   for (;;) {
     Check(rc, SQL_HANDLE_STMT, st, sql);
     SQLSMALLINT n = 0;
     if (rc != SQL_NO_DATA) SQLNumResultCols(st, &n);
-    if (n > 0 && !have_rows) {
-      out.rows = ReadResultSet(st, n, sqlite, sql);
+    if (n > 0 && !have_rows && prepared && prepared->rows_are_count) {
+      out.records_affected = CountRows(st, sql);
+      have_rows = true;
+    } else if (n > 0 && !have_rows) {
+      out.rows = ReadResultSet(st, n, sqlite, sql, prepared ? &prepared->shape : nullptr);
       have_rows = true;
     } else if (n == 0) {
       SQLLEN count = 0;

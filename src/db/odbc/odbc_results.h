@@ -5,7 +5,9 @@
 #include <sql.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "db/engine.h"
 
@@ -16,9 +18,33 @@ struct StatementResults {
   int64_t records_affected = 0;  // the statement's own count
 };
 
+// How a result column is read: its ODBC type, and whether SQLite's driver only guessed a
+// text type for an expression.
+struct ColumnRead {
+  SQLSMALLINT type = 0;
+  bool untyped = false;
+};
+
+// The result columns of a prepared statement, described by the driver once: the same
+// statement describes the same columns on every execution, whatever its rows.
+struct ResultShape {
+  std::vector<ColumnInfo> columns;
+  std::vector<ColumnRead> reads;
+  std::shared_ptr<const ColumnIndex> index;
+};
+
+// What is kept between executions of a prepared statement.
+struct PreparedResults {
+  // A data change rewritten to return one row per row it changed: the rows are its count.
+  bool rows_are_count = false;
+  std::shared_ptr<const ResultShape> shape;  // filled at the first execution that returns rows
+};
+
 // Reads every result of a statement that returned `rc`, so that nothing is left pending on
 // the connection and every error the server sent is raised. A trigger without NOCOUNT
 // reports its own counts before the statement's: the last count is the statement's.
-StatementResults ReadResults(SQLHSTMT st, SQLRETURN rc, bool sqlite, const std::string& sql);
+// `prepared` is given for a statement prepared once and run again.
+StatementResults ReadResults(SQLHSTMT st, SQLRETURN rc, bool sqlite, const std::string& sql,
+                             PreparedResults* prepared = nullptr);
 
 }  // namespace db::odbc
