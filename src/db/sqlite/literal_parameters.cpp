@@ -55,7 +55,8 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
   std::string word_before;   // the word before an open parenthesis
   bool select_list = false;  // between SELECT and its FROM, at the same depth
   int depth = 0, select_depth = 0;
-  bool frozen = false;       // ORDER BY / GROUP BY reached: the rest stays as it is
+  bool frozen = false;       // ORDER BY / GROUP BY reached: the rest stays as it is...
+  int group_depth = -1;      // ...up to the HAVING of a GROUP BY at this depth
   char prev = ' ';           // the last character that is not white space
   int type_depth = -1;       // inside a type's parentheses (decimal(18,2)): numbers stay
   for (size_t i = 0; i < sql.size();) {
@@ -100,7 +101,11 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
       } else if (word == "from" && select_list && depth == select_depth) {
         select_list = false;
       } else if (word == "by" && (last_word == "order" || last_word == "group")) {
+        group_depth = !frozen && last_word == "group" ? depth : -1;
         frozen = true;
+      } else if (word == "having" && frozen && depth == group_depth) {
+        frozen = false;
+        group_depth = -1;
       }
       last_word = word;
       out.text.append(sql, i, end - i);

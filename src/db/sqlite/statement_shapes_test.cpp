@@ -35,6 +35,11 @@ TEST(LiteralParameters, OnlyValuesWhoseMeaningABoundValueKeeps) {
       {"update t set a='z', b=4 where c=6", "update t set a=?1, b=?2 where c=?3", "\"z\"|4|6|"},
       {"insert into t (a, b) values ('q', 7)", "insert into t (a, b) values (?1, ?2)", "\"q\"|7|"},
       {"PRAGMA table_info(\"t\")", "PRAGMA table_info(\"t\")", ""},
+      // Grouping terms stay (a number there names a column); the values of HAVING do not.
+      {"select a, sum(b) from t where c=1 group by 1, a having a=129 and sum(b)>'2' order by 1",
+       "select a, sum(b) from t where c=?1 group by 1, a having a=?2 and sum(b)>?3 order by 1", "1|129|\"2\"|"},
+      {"select * from t where a in (select a from u group by a having count(*)>2) and b=3 order by 2",
+       "select * from t where a in (select a from u group by a having count(*)>?1) and b=?2 order by 2", "2|3|"},
       {"select * from [tab 1] where \"a b\" = 'c'", "select * from [tab 1] where \"a b\" = ?1", "\"c\"|"},
   };
   for (const Case& c : cases) {
@@ -66,6 +71,10 @@ TEST(ShapeTranslator, GivesWhatRewritingEachTextGives) {
       "Update tabProgressivi set Numero=13 where Causale='MAG ' and Prefisso='A' ",
       "select * from t where DataDocumento='04/12/2026 19:05:11' and a='31/02/2026'",
       "select * from t where DataDocumento='05/12/2026 00:00:00' and a='01/03/2026'",
+      "Select idArticolo, Sum(Giacenza) as Giacenza from tabGiacenze where idMagazzino=1 group by idarticolo having "
+      "idArticolo=129",
+      "Select idArticolo, Sum(Giacenza) as Giacenza from tabGiacenze where idMagazzino=2 group by idarticolo having "
+      "idArticolo=298",
   };
   ShapeTranslator translator;
   for (int round = 0; round < 2; ++round) {  // the second round answers from the plans
