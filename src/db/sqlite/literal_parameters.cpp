@@ -1,7 +1,9 @@
 #include "db/sqlite/literal_parameters.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
+#include <string_view>
 
 #include "util/text.h"
 
@@ -10,16 +12,18 @@ namespace {
 
 bool WordChar(char c) { return util::IsAsciiAlnum(c) || c == '_' || c == '$' || c == '@'; }
 
+bool Is(std::string_view word, std::string_view lower) { return util::EqualsNoCase(word, lower); }
+
 bool StartsWithVerb(const std::string& sql) {
   size_t i = 0;
   while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
   size_t j = i;
   while (j < sql.size() && WordChar(sql[j])) ++j;
-  std::string verb = util::ToLower(sql.substr(i, j - i));
-  return verb == "select" || verb == "insert" || verb == "update" || verb == "delete";
+  std::string_view verb(sql.data() + i, j - i);
+  return Is(verb, "select") || Is(verb, "insert") || Is(verb, "update") || Is(verb, "delete");
 }
 
-bool IsTypeName(const std::string& word) {
+bool IsTypeName(std::string_view word) {
   static const char* kTypes[] = {"varchar", "nvarchar", "char", "nchar", "decimal", "numeric", "float", "varbinary"};
   for (const char* t : kTypes) {
     if (util::EqualsNoCase(word, t)) return true;
@@ -40,6 +44,14 @@ size_t QuotedEnd(const std::string& s, size_t i, char q) {
   return std::string::npos;
 }
 
+// "?n", the placeholder of the n-th value.
+void AppendPlaceholder(std::string& out, size_t n) {
+  char digits[24];
+  auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  out += '?';
+  out.append(digits, end);
+}
+
 Value NumberValue(const std::string& digits) {
   if (digits.find('.') != std::string::npos) return Value(std::strtod(digits.c_str(), nullptr));
   return Value(static_cast<int64_t>(std::strtoll(digits.c_str(), nullptr, 10)));
@@ -51,8 +63,8 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
   ParameterizedSql out;
   if (!StartsWithVerb(sql)) return {sql, {}};
   out.text.reserve(sql.size());
-  std::string last_word;     // the last word seen, lower case
-  std::string word_before;   // the word before an open parenthesis
+  std::string_view last_word;    // the last word seen
+  std::string_view word_before;  // the word before an open parenthesis
   bool select_list = false;  // between SELECT and its FROM, at the same depth
   int depth = 0, select_depth = 0;
   bool frozen = false;       // ORDER BY / GROUP BY reached: the rest stays as it is...
@@ -68,7 +80,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
       bool literal = c == '\'' && !select_list && !frozen;
       if (literal) {
         out.params.push_back(Value(util::ReplaceAll(sql.substr(i + 1, end - i - 2), "''", "'")));
-        out.text += '?' + std::to_string(out.params.size());
+        AppendPlaceholder(out.text, out.params.size());
       } else {
         out.text.append(sql, i, end - i);
       }
@@ -83,7 +95,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
       bool literal = !select_list && !frozen && !in_type && (end >= sql.size() || !WordChar(sql[end]));
       if (literal) {
         out.params.push_back(NumberValue(sql.substr(i, end - i)));
-        out.text += '?' + std::to_string(out.params.size());
+        AppendPlaceholder(out.text, out.params.size());
       } else {
         out.text.append(sql, i, end - i);
       }
@@ -94,16 +106,16 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
     if (WordChar(c)) {
       size_t end = i;
       while (end < sql.size() && WordChar(sql[end])) ++end;
-      std::string word = util::ToLower(sql.substr(i, end - i));
-      if (word == "select") {
+      std::string_view word(sql.data() + i, end - i);
+      if (Is(word, "select")) {
         select_list = true;
         select_depth = depth;
-      } else if (word == "from" && select_list && depth == select_depth) {
+      } else if (Is(word, "from") && select_list && depth == select_depth) {
         select_list = false;
-      } else if (word == "by" && (last_word == "order" || last_word == "group")) {
-        group_depth = !frozen && last_word == "group" ? depth : -1;
+      } else if (Is(word, "by") && (Is(last_word, "order") || Is(last_word, "group"))) {
+        group_depth = !frozen && Is(last_word, "group") ? depth : -1;
         frozen = true;
-      } else if (word == "having" && frozen && depth == group_depth) {
+      } else if (Is(word, "having") && frozen && depth == group_depth) {
         frozen = false;
         group_depth = -1;
       }
@@ -123,7 +135,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
     }
     if (!std::isspace(static_cast<unsigned char>(c))) {
       prev = c;
-      if (c != '(') last_word.clear();
+      if (c != '(') last_word = {};
     }
     out.text += c;
     ++i;
