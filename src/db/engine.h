@@ -37,7 +37,8 @@ struct NoCaseEqual {
 using ColumnIndex = std::unordered_map<std::string, int, NoCaseHash, NoCaseEqual>;
 
 struct ResultSet {
-  std::vector<ColumnInfo> columns;
+  // The columns, shared by every result of a statement; null when there are none.
+  std::shared_ptr<const std::vector<ColumnInfo>> columns;
   std::vector<std::vector<Value>> rows;
   // The index of `columns`, when the backend keeps one per statement; built on demand if null.
   std::shared_ptr<const ColumnIndex> index;

@@ -46,9 +46,9 @@ Recordset::Recordset(Connection* connection, std::string sql, CursorType cursor,
       sql_(std::move(sql)),
       cursor_(cursor),
       lock_(lock),
-      columns_(std::move(data.columns)),
+      columns_(data.columns ? std::move(data.columns) : std::make_shared<const std::vector<ColumnInfo>>()),
       rows_(std::move(data.rows)),
-      index_(data.index ? std::move(data.index) : MakeColumnIndex(columns_)) {}
+      index_(data.index ? std::move(data.index) : MakeColumnIndex(*columns_)) {}
 
 std::shared_ptr<const ColumnIndex> MakeColumnIndex(const std::vector<ColumnInfo>& columns) {
   auto index = std::make_shared<ColumnIndex>();
@@ -83,7 +83,7 @@ void Recordset::RequireUpdatable() const {
   }
 }
 
-const std::string& Recordset::FieldName(int index) const { return columns_.at(index).name; }
+const std::string& Recordset::FieldName(int index) const { return columns_->at(index).name; }
 
 const Value& Recordset::Field(int index) const {
   RequireOpen();
@@ -119,8 +119,8 @@ void Recordset::AddNew() {
   RequireUpdatable();
   if (adding_ || editing_) Update();
   adding_ = true;
-  buffer_.assign(columns_.size(), Value());
-  assigned_.assign(columns_.size(), false);
+  buffer_.assign(columns_->size(), Value());
+  assigned_.assign(columns_->size(), false);
 }
 
 void Recordset::Set(std::string_view name, const Value& value) {
@@ -131,7 +131,7 @@ void Recordset::Set(std::string_view name, const Value& value) {
     if (Eof()) throw Error(kNoCurrentRecord, 3021);
     editing_ = true;
     buffer_ = rows_[position_];
-    assigned_.assign(columns_.size(), false);
+    assigned_.assign(columns_->size(), false);
   }
   buffer_[i] = ToColumnType(value, ColumnOf(i));
   assigned_[i] = true;
@@ -148,24 +148,24 @@ const std::string& Recordset::Table() {
 const TableColumn& Recordset::ColumnOf(int i) {
   if (!table_shape_) {
     table_shape_ = connection_->Table(Table());
-    table_column_of_.assign(columns_.size(), -2);
+    table_column_of_.assign(columns_->size(), -2);
   }
   int& t = table_column_of_[i];
   if (t == -2) {
-    auto it = table_shape_->index.find(columns_[i].name);
+    auto it = table_shape_->index.find((*columns_)[i].name);
     t = it == table_shape_->index.end() ? -1 : it->second;
   }
-  if (t < 0) throw Error("Column '" + columns_[i].name + "' is not a column of table '" + Table() + "'.");
+  if (t < 0) throw Error("Column '" + (*columns_)[i].name + "' is not a column of table '" + Table() + "'.");
   return table_shape_->columns[t];
 }
 
 void Recordset::Insert() {
   std::string cols, marks;
   std::vector<Value> params;
-  for (size_t i = 0; i < columns_.size(); ++i) {
+  for (size_t i = 0; i < columns_->size(); ++i) {
     if (!assigned_[i]) continue;
     if (!params.empty()) cols += ", ", marks += ", ";
-    cols += Quoted(columns_[i].name);
+    cols += Quoted((*columns_)[i].name);
     marks += "?";
     params.push_back(buffer_[i]);
   }
@@ -180,10 +180,10 @@ void Recordset::Insert() {
 void Recordset::UpdateCurrent() {
   std::string set, where;
   std::vector<Value> params, keys;
-  for (size_t i = 0; i < columns_.size(); ++i) {
+  for (size_t i = 0; i < columns_->size(); ++i) {
     if (!assigned_[i]) continue;
     if (!params.empty()) set += ", ";
-    set += Quoted(columns_[i].name) + " = ?";
+    set += Quoted((*columns_)[i].name) + " = ?";
     params.push_back(buffer_[i]);
   }
   if (params.empty()) return;

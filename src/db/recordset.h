@@ -26,7 +26,7 @@ class Recordset {
   void MoveFirst();
   int64_t RecordCount() const { return static_cast<int64_t>(rows_.size()); }
 
-  int FieldCount() const { return static_cast<int>(columns_.size()); }
+  int FieldCount() const { return static_cast<int>(columns_->size()); }
   const std::string& FieldName(int index) const;
   const Value& Field(int index) const;
   // The value of the named field of the current record; throws db::Error when the field
@@ -59,7 +59,7 @@ class Recordset {
   std::string sql_;
   CursorType cursor_;
   LockType lock_;
-  std::vector<ColumnInfo> columns_;
+  std::shared_ptr<const std::vector<ColumnInfo>> columns_;  // never null
   std::vector<std::vector<Value>> rows_;
   std::shared_ptr<const ColumnIndex> index_;
   size_t position_ = 0;

@@ -111,6 +111,7 @@ Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnRead column, bool sqlite, con
 
 std::shared_ptr<const ResultShape> Describe(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::string& sql) {
   auto shape = std::make_shared<ResultShape>();
+  auto columns = std::make_shared<std::vector<ColumnInfo>>();
   shape->reads.resize(n);
   for (SQLSMALLINT i = 1; i <= n; ++i) {
     SQLCHAR name[256];
@@ -123,9 +124,10 @@ std::shared_ptr<const ResultShape> Describe(SQLHSTMT st, SQLSMALLINT n, bool sql
     SQLColAttribute(st, i, SQL_DESC_TYPE_NAME, type_name, sizeof type_name, &type_name_length, nullptr);
     std::string declared = reinterpret_cast<char*>(type_name);
     shape->reads[i - 1] = {type, sqlite && type == SQL_VARCHAR && declared == "varchar"};
-    shape->columns.push_back({reinterpret_cast<char*>(name), declared});
+    columns->push_back({reinterpret_cast<char*>(name), declared});
   }
-  shape->index = MakeColumnIndex(shape->columns);
+  shape->index = MakeColumnIndex(*columns);
+  shape->columns = std::move(columns);
   return shape;
 }
 

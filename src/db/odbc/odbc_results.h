@@ -28,7 +28,7 @@ struct ColumnRead {
 // The result columns of a prepared statement, described by the driver once: the same
 // statement describes the same columns on every execution, whatever its rows.
 struct ResultShape {
-  std::vector<ColumnInfo> columns;
+  std::shared_ptr<const std::vector<ColumnInfo>> columns;
   std::vector<ColumnRead> reads;
   std::shared_ptr<const ColumnIndex> index;
 };

@@ -234,13 +234,15 @@ const SqliteEngine::StatementColumns& SqliteEngine::ColumnsOf(sqlite3_stmt* st) 
   auto it = columns_.find(st);
   if (it != columns_.end()) return it->second;
   StatementColumns c;
+  auto info = std::make_shared<std::vector<ColumnInfo>>();
   int n = sqlite3_column_count(st);
   for (int i = 0; i < n; ++i) {
     const char* decl = sqlite3_column_decltype(st, i);
-    c.info.push_back({sqlite3_column_name(st, i), decl ? decl : ""});
-    c.kinds.push_back(KindOf(c.info.back().decl_type));
+    info->push_back({sqlite3_column_name(st, i), decl ? decl : ""});
+    c.kinds.push_back(KindOf(info->back().decl_type));
   }
-  c.index = MakeColumnIndex(c.info);
+  c.index = MakeColumnIndex(*info);
+  c.info = std::move(info);
   return columns_.emplace(st, std::move(c)).first->second;
 }
 
@@ -248,7 +250,7 @@ ResultSet SqliteEngine::Query(const std::string& tsql) {
   sqlite3_stmt* st = Reusable(tsql);
   ResultSet rs;
   const StatementColumns& meta = ColumnsOf(st);
-  const int n = static_cast<int>(meta.info.size());
+  const int n = static_cast<int>(meta.info->size());
   const std::vector<ColumnKind>& kinds = meta.kinds;
   rs.columns = meta.info;
   rs.index = meta.index;

@@ -56,7 +56,7 @@ class SqliteEngine : public Engine {
   void RequireTransactionIntact() const;
   bool in_transaction_ = false;
   struct StatementColumns {
-    std::vector<ColumnInfo> info;
+    std::shared_ptr<const std::vector<ColumnInfo>> info;
     std::vector<ColumnKind> kinds;
     std::shared_ptr<const ColumnIndex> index;
   };
