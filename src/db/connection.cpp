@@ -82,6 +82,7 @@ void Connection::CommitTransaction() {
   Before("COMMIT TRANSACTION");
   engine_->CommitTransaction();
   in_transaction_ = false;
+  cache_.Clear();  // others may write again
 }
 
 void Connection::RollbackTransaction() {
@@ -149,7 +150,7 @@ std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, Cur
     Before(sql);
     return engine_->Query(sql);
   });
-  cache_.Store(sql, result);
+  cache_.Store(sql, result, in_transaction_);
   return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
 }
 

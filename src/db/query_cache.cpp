@@ -81,14 +81,24 @@ void ForEachTableRead(std::string_view sql, OnTable on_table) {
   }
 }
 
-// "dbo.tabx", "[dbo].[tabx]", "\"tabx\"" is a master table, compared without copying.
-bool IsMasterName(std::string_view word) {
+// "dbo.tabx", "[dbo].[tabx]", "\"tabx\"" -> "tabx", without copying.
+std::string_view BareView(std::string_view word) {
   if (size_t dot = word.rfind('.'); dot != std::string_view::npos) word.remove_prefix(dot + 1);
   while (!word.empty() && (word.front() == '"' || word.front() == '[')) word.remove_prefix(1);
   while (!word.empty() && (word.back() == '"' || word.back() == ']')) word.remove_suffix(1);
+  return word;
+}
+
+bool IsMasterName(std::string_view word) {
+  word = BareView(word);
   static const char* kMaster[] = {"tabimpostazioni", "tabcausali", "tabaliquoteiva", "tabvalute",
                                   "tabpersonale",    "tabconti",   "tabclienti",     "tabfidelity_regole"};
   return std::any_of(std::begin(kMaster), std::end(kMaster), [&](const char* t) { return Is(word, t); });
+}
+
+bool IsArticleName(std::string_view word) {
+  word = BareView(word);
+  return Is(word, "tabarticoli") || Is(word, "tabbarcode");
 }
 
 }  // namespace
@@ -117,14 +127,18 @@ const ResultSet* QueryCache::Find(const std::string& sql) const {
   return it == entries_.end() ? nullptr : &it->second.result;
 }
 
-void QueryCache::Store(const std::string& sql, const ResultSet& result) {
+void QueryCache::Store(const std::string& sql, const ResultSet& result, bool in_transaction) {
   if (policy_ == ReadCache::kOff) return;
   bool columns_only = IsEmptyColumnRead(sql);
   if (!columns_only) {
-    // Master data: no statement of a pass writes these tables.
-    bool any = false, all_master = true;
-    ForEachTableRead(sql, [&](std::string_view w) { any = true, all_master = all_master && IsMasterName(w); });
-    if (!any || !all_master) return;
+    // Master data: no statement of a pass writes these tables. Articles and barcodes: only
+    // this connection writes them while its transaction is open.
+    bool articles = policy_ == ReadCache::kArticles && in_transaction;
+    bool any = false, all_kept = true;
+    ForEachTableRead(sql, [&](std::string_view w) {
+      any = true, all_kept = all_kept && (IsMasterName(w) || (articles && IsArticleName(w)));
+    });
+    if (!any || !all_kept) return;
   }
   std::vector<std::string> tables = TablesRead(sql);
   if (tables.empty()) return;

@@ -1,10 +1,12 @@
 // Results of reads kept on a connection so that the same query is not sent twice while
 // its answer cannot have changed: with kMasterData, the reads of tables a pass never writes
 // (settings, causali, VAT codes, currencies, operators, ...) and the empty "where 1=2"
-// reads that only fetch a table's columns. A write of this connection to a kept table, a
-// rollback or a new transaction forgets what it concerns. Keeping the reads of articles,
-// barcodes and stock as well (they change as the pass writes) was measured: it saved
-// statements but no time, and is not done.
+// reads that only fetch a table's columns. kArticles keeps as well the reads of articles
+// and barcodes made inside a transaction on SQLite: there no one else writes (the
+// transaction holds the write lock, and the schema has no triggers), and a receipt reads
+// the same article several times between two of its own writes. A write of this
+// connection to a kept table forgets the answers that read it; a rollback, a commit or a
+// new transaction forgets everything.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +18,7 @@
 
 namespace db {
 
-enum class ReadCache { kOff, kMasterData };
+enum class ReadCache { kOff, kMasterData, kArticles };
 
 class QueryCache {
  public:
@@ -28,8 +30,9 @@ class QueryCache {
 
   // The kept answer of a query, or null.
   const ResultSet* Find(const std::string& sql) const;
-  // Keeps the answer of a query when the policy allows it.
-  void Store(const std::string& sql, const ResultSet& result);
+  // Keeps the answer of a query when the policy allows it; `in_transaction` tells whether
+  // the connection's transaction is open.
+  void Store(const std::string& sql, const ResultSet& result, bool in_transaction);
   // A statement that may write: forgets the answers that read what it writes.
   void Written(const std::string& sql);
   void Clear() {

@@ -98,8 +98,11 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
     if (util::Trim(cs).empty()) throw db::Error(MissingStringReason(ctx, p));
     conn->set_odbc_options(OdbcOptionsOf(ctx));
     conn->Open(cs);
-    // Receipts as units of work read master data once a pass.
-    if (ctx.uow.per_receipt) conn->set_read_cache(db::ReadCache::kMasterData);
+    // Receipts as units of work read master data once a transaction, and on SQLite an
+    // article once between two writes of their own.
+    if (ctx.uow.per_receipt) {
+      conn->set_read_cache(conn->IsSqlite() ? db::ReadCache::kArticles : db::ReadCache::kMasterData);
+    }
     companion->Connect(conn->ConnectionString(), 2);
 
     if (conn->State() != 1) {

@@ -1,5 +1,6 @@
 // Statements prepared once per shape: the literals that become parameters, the shape
-// rewriting that must give what rewriting each text gives, the read cache of master data,
+// rewriting that must give what rewriting each text gives, the read cache of master data
+// and of articles,
 // a transaction that SQLite ended by itself, and new ids continued in memory.
 #include <gtest/gtest.h>
 
@@ -98,25 +99,25 @@ TEST(QueryCache, KeepsMasterDataAndShapesAndForgetsWhatAWriteChanges) {
   QueryCache cache;
   ResultSet one;
   one.rows.push_back({Value(1)});
-  cache.Store("select * from tabCausali where IdCausale=4", one);
+  cache.Store("select * from tabCausali where IdCausale=4", one, false);
   EXPECT_EQ(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);  // off by default
   cache.set_policy(ReadCache::kMasterData);
-  cache.Store("select * from tabCausali where IdCausale=4", one);
-  cache.Store("select * from tabArticoli where idArticolo=1", one);
-  cache.Store("select * from tabCausali, tabArticoli where 1=1", one);
-  cache.Store("select * from tabDettaglioMagazzino where 1=2", one);
+  cache.Store("select * from tabCausali where IdCausale=4", one, false);
+  cache.Store("select * from tabArticoli where idArticolo=1", one, false);
+  cache.Store("select * from tabCausali, tabArticoli where 1=1", one, false);
+  cache.Store("select * from tabDettaglioMagazzino where 1=2", one, false);
   EXPECT_NE(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);
   EXPECT_EQ(cache.Find("select * from tabArticoli where idArticolo=1"), nullptr);
   EXPECT_EQ(cache.Find("select * from tabCausali, tabArticoli where 1=1"), nullptr);
   EXPECT_NE(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);
   cache.Written("insert into tabDettaglioMagazzino (a) values (1)");
   EXPECT_NE(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);  // only its columns
-  cache.Store("select * from tabAliquoteIva where Codice='22'", one);
+  cache.Store("select * from tabAliquoteIva where Codice='22'", one, false);
   cache.Written("update dbo.tabCausali set Descrizione='x' where IdCausale=4");
   EXPECT_EQ(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);
   EXPECT_NE(cache.Find("select * from tabAliquoteIva where Codice='22'"), nullptr);
   // An UPDATE ... FROM may write through an alias: every table it names is forgotten, others stay.
-  cache.Store("select * from tabCausali where IdCausale=4", one);
+  cache.Store("select * from tabCausali where IdCausale=4", one, false);
   cache.Written("update c set Descrizione=v.Descrizione from tabCausali c, tabValute v where 1=1");
   EXPECT_EQ(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);
   EXPECT_NE(cache.Find("select * from tabAliquoteIva where Codice='22'"), nullptr);
@@ -125,6 +126,51 @@ TEST(QueryCache, KeepsMasterDataAndShapesAndForgetsWhatAWriteChanges) {
   cache.Written("exec sp_something");
   EXPECT_EQ(cache.Find("select * from tabAliquoteIva where Codice='22'"), nullptr);
   EXPECT_EQ(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);
+}
+
+// Articles and barcodes read inside a transaction are read once between two writes of the
+// connection, never across a write, a rollback or the end of the transaction.
+TEST(QueryCache, KeepsArticlesOnlyBetweenTheWritesOfItsOwnTransaction) {
+  testing_support::TempDatabases dbs;
+  db::Connection& c = *dbs.back;
+  c.set_read_cache(ReadCache::kArticles);
+  c.Execute("insert into tabArticoli (idArticolo, Giacenza) values (1, 2)");
+  c.Execute("insert into tabBarcode (Barcode, idArticolo, Giacenza) values ('80', 1, 2)");
+  c.Execute("insert into tabGiacenze (IdGiacenza, idMagazzino, Barcode, idArticolo, Giacenza) values (1, 1, '80', 1, 7)");
+  auto read = [&](const std::string& sql) {
+    uint64_t before = c.statement_count();
+    Value v = c.OpenRecordset(sql, kStatic, kPessimistic)->Field("Giacenza");
+    return std::make_pair(CDbl(v), c.statement_count() - before);
+  };
+  const std::string article = "Select * from tabArticoli where idArticolo=1";
+  const std::string barcode = "Select * from tabBarcode where Barcode='80'";
+  EXPECT_EQ(read(article), std::make_pair(2.0, uint64_t{1}));
+  EXPECT_EQ(read(article), std::make_pair(2.0, uint64_t{1}));  // outside a transaction: sent again
+
+  c.BeginTransaction();
+  EXPECT_EQ(read(article), std::make_pair(2.0, uint64_t{1}));
+  EXPECT_EQ(read(article), std::make_pair(2.0, uint64_t{0}));
+  EXPECT_EQ(read(barcode), std::make_pair(2.0, uint64_t{1}));
+  c.Execute("Update tabArticoli set Giacenza=3 where idArticolo=1");
+  EXPECT_EQ(read(article), std::make_pair(3.0, uint64_t{1}));
+  EXPECT_EQ(read(barcode), std::make_pair(2.0, uint64_t{0}));  // another table's write
+  c.Execute("UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza FROM tabGiacenze INNER JOIN "
+            "tabBarcode ON tabGiacenze.Barcode = tabBarcode.barcode WHERE tabGiacenze.idMagazzino=1");
+  EXPECT_EQ(read(barcode), std::make_pair(7.0, uint64_t{1}));
+  c.Savepoint("s");
+  auto rs = c.OpenRecordset(article, kStatic, kPessimistic);
+  rs->Set("Giacenza", Value(4.0));
+  rs->Update();
+  EXPECT_EQ(read(article), std::make_pair(4.0, uint64_t{1}));
+  c.RollbackToSavepoint("s");
+  EXPECT_EQ(read(article), std::make_pair(3.0, uint64_t{1}));
+  c.CommitTransaction();
+
+  dbs.front->Execute("attach database '" + dbs.back_path + "' as b");  // another writer, between transactions
+  dbs.front->Execute("update b.tabArticoli set Giacenza=9 where idArticolo=1");
+  c.BeginTransaction();
+  EXPECT_EQ(read(article), std::make_pair(9.0, uint64_t{1}));
+  c.RollbackTransaction();
 }
 
 TEST(SqliteTransactions, NothingRunsOnItsOwnAfterSqliteEndedTheTransaction) {
