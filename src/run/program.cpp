@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "run/command_line.h"
 #include "core/context.h"
+#include "db/sqlite/library.h"
 #include "run/progress_line.h"
 #include "receipts/receipt_transfer.h"
 #include "run/run_driver.h"
@@ -39,6 +40,7 @@ void Report(const CommandLine& cl, Context& ctx, ProgressLine& progress, bool te
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& args) {
+  db::sqlite::ConfigureLibrary();
   CommandLine cl = ParseCommandLine(args);
   if (!cl.error.empty()) {
     std::fprintf(stderr, "velkaris: %s\n\n%s", cl.error.c_str(), kUsage);
