@@ -66,7 +66,8 @@ bool IsEmptyColumnRead(const std::string& sql) {
 }
 
 
-// Calls `on_table` with each name a statement reads from (after FROM and JOIN), as written.
+// Calls `on_table` with each name a statement reads from (after FROM and JOIN), as written,
+// until it returns false.
 template <class OnTable>
 void ForEachTableRead(std::string_view sql, OnTable on_table) {
   Scanner scan(sql);
@@ -74,7 +75,7 @@ void ForEachTableRead(std::string_view sql, OnTable on_table) {
   bool in_from = false;  // in a FROM list, where a comma starts another table
   for (std::string_view w = scan.Next(); !w.empty(); w = scan.Next()) {
     if (after && w == "(") continue;  // FROM (a INNER JOIN b ...): a is still a table
-    if (after) on_table(w);
+    if (after && !on_table(w)) return;
     if (Is(w, "from")) in_from = true;
     if (Is(w, "where") || Is(w, "group") || Is(w, "order") || Is(w, "on") || Is(w, "select")) in_from = false;
     after = Is(w, "from") || Is(w, "join") || (in_from && w == ",");
@@ -105,7 +106,10 @@ bool IsArticleName(std::string_view word) {
 
 std::vector<std::string> TablesRead(const std::string& sql) {
   std::vector<std::string> tables;
-  ForEachTableRead(sql, [&](std::string_view w) { tables.push_back(Bare(w)); });
+  ForEachTableRead(sql, [&](std::string_view w) {
+    tables.push_back(Bare(w));
+    return true;
+  });
   return tables;
 }
 
@@ -136,7 +140,8 @@ void QueryCache::Store(const std::string& sql, const ResultSet& result, bool in_
     bool articles = policy_ == ReadCache::kArticles && in_transaction;
     bool any = false, all_kept = true;
     ForEachTableRead(sql, [&](std::string_view w) {
-      any = true, all_kept = all_kept && (IsMasterName(w) || (articles && IsArticleName(w)));
+      any = true, all_kept = IsMasterName(w) || (articles && IsArticleName(w));
+      return all_kept;  // one table not kept is enough
     });
     if (!any || !all_kept) return;
   }
