@@ -46,8 +46,8 @@ std::vector<Token> Tokenize(std::string_view s) {
       size_t end = s.find(']', i);
       i = end == std::string_view::npos ? s.size() : end + 1;
       kind = Token::kBracket;
-    } else if (std::isspace(static_cast<unsigned char>(c))) {
-      while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    } else if (util::IsAsciiSpace(c)) {
+      while (i < s.size() && util::IsAsciiSpace(s[i])) ++i;
       kind = Token::kSpace;
     } else if (IsWordStart(c)) {
       while (i < s.size() && IsWordChar(s[i])) ++i;

@@ -25,9 +25,9 @@ std::string TableOfSelect(const std::string& sql) {
   }
   if (pos == std::string::npos) return "";
   size_t i = pos + 4;
-  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  while (i < sql.size() && util::IsAsciiSpace(sql[i])) ++i;
   std::string name;
-  while (i < sql.size() && !std::isspace(static_cast<unsigned char>(sql[i])) && sql[i] != ',' &&
+  while (i < sql.size() && !util::IsAsciiSpace(sql[i]) && sql[i] != ',' &&
          sql[i] != '(' && sql[i] != ')') {
     if (sql[i] != '[' && sql[i] != ']') name += sql[i];
     ++i;

@@ -21,6 +21,7 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 // ASCII classes, as in the "C" locale, without a call into the C library.
 inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 inline bool IsAsciiAlnum(char c) {
   return IsAsciiDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }

@@ -16,7 +16,7 @@ bool Is(std::string_view word, std::string_view lower) { return util::EqualsNoCa
 
 bool StartsWithVerb(const std::string& sql) {
   size_t i = 0;
-  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  while (i < sql.size() && util::IsAsciiSpace(sql[i])) ++i;
   size_t j = i;
   while (j < sql.size() && WordChar(sql[j])) ++j;
   std::string_view verb(sql.data() + i, j - i);
@@ -133,7 +133,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
       if (depth == type_depth) type_depth = -1;
       --depth;
     }
-    if (!std::isspace(static_cast<unsigned char>(c))) {
+    if (!util::IsAsciiSpace(c)) {
       prev = c;
       if (c != '(') last_word = {};
     }
