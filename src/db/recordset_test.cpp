@@ -137,6 +137,29 @@ TEST_F(RecordsetTest, FieldsByNameAndIndexAndTheirErrors) {
   EXPECT_THROW((*rs)["Id"], Error);
 }
 
+// Field names match whatever their case, at every length (the hash reads eight bytes at a
+// time), and only the same name matches.
+TEST(ColumnNames, MatchWithoutRegardToCaseAtEveryLength) {
+  std::vector<ColumnInfo> columns;
+  const std::string letters = "idArticoloBarcodeTotaleNettoSc_1";
+  for (size_t n = 1; n <= letters.size(); ++n) columns.push_back({letters.substr(0, n), ""});
+  columns.push_back({"", ""});
+  auto index = MakeColumnIndex(columns);
+  for (size_t n = 0; n <= letters.size(); ++n) {
+    std::string upper = util::ToUpper(letters.substr(0, n)), lower = util::ToLower(letters.substr(0, n));
+    int expected = n == 0 ? static_cast<int>(letters.size()) : static_cast<int>(n) - 1;
+    ASSERT_TRUE(index->count(upper)) << upper;
+    EXPECT_EQ(index->find(upper)->second, expected) << upper;
+    EXPECT_EQ(index->find(std::string_view(lower))->second, expected) << lower;
+  }
+  // Bytes that differ only in bit 0x20 but are not letters are different names.
+  EXPECT_EQ(index->count(std::string_view("idArticolo\x7f")), 0u);
+  EXPECT_EQ(index->count(std::string_view("i@")), 0u);
+  EXPECT_EQ(index->count(std::string_view("idArticoloBarcoX")), 0u);
+  EXPECT_EQ(NoCaseHash{}("TotaleNettoSconto"), NoCaseHash{}("totalenettosconto"));
+  EXPECT_NE(NoCaseHash{}("Riga1"), NoCaseHash{}("Riga2"));
+}
+
 TEST_F(RecordsetTest, ExecuteReportsRecordsAffectedAndTextComparesWithoutCase) {
   auto& front = *dbs.front;
   front.Execute("insert into tabDettaglio (idDettaglio, IdTestata, Barcode) values (1, 10, 'ABC')");
