@@ -19,7 +19,9 @@ namespace {
 struct FakeTransfers {
   std::vector<std::pair<int32_t, int32_t>> receipts;  // (kind, IdTestataPOS)
   std::vector<std::pair<int32_t, int32_t>> warehouse;  // (IdTestataPOS, row causale)
-  std::vector<db::Connection*> back_connection;        // connDbLocale seen by each receipt
+  // Connections opened so far, seen by each receipt (an address could be reused).
+  std::vector<int> connections_seen;
+  const int* connections_opened = nullptr;
   int fail_receipt_at = 0;                             // 1-based call that returns False
   int fail_warehouse_at = 0;
   bool mark_rows = true;  // write both sides of every row, as a complete transfer would
@@ -28,7 +30,7 @@ struct FakeTransfers {
     return {[this](Context& ctx, int32_t& kind, SyncCollection& single) {
               const auto& h = single(1);
               receipts.emplace_back(kind, h->IdTestataPOS);
-              back_connection.push_back(ctx.connDbLocale.get());
+              connections_seen.push_back(*connections_opened);
               if (static_cast<int>(receipts.size()) == fail_receipt_at) return false;
               h->IdTestataScontrinoBKF = 1000 + h->IdTestataPOS;
               h->SincronizzatoScontrinoBKF = true;
@@ -67,6 +69,7 @@ class RunDriverTest : public testing_support::ContextTest {
       ++connections_created;
       recorder.Attach(c);
     };
+    fake.connections_opened = &connections_created;
   }
   // Printed receipts first..first+count-1 of a causale, each with rows id*10 and id*10+1.
   void Receipts(int first, int count, int causale) {
@@ -185,11 +188,11 @@ TEST_F(RunDriverTest, BothConnectionsAreReopenedBeforeEvery50thReceipt) {
   Receipts(1, 60, 4);
   Receipts(101, 110, 5);
   Main(ctx, "/no_wait", fake.Ops());
-  ASSERT_EQ(fake.back_connection.size(), 170u);
+  ASSERT_EQ(fake.connections_seen.size(), 170u);
   auto changes_at = [&](size_t from, size_t to) {
     std::vector<size_t> at;
     for (size_t i = from + 1; i < to; ++i) {
-      if (fake.back_connection[i] != fake.back_connection[i - 1]) at.push_back(i - from + 1);
+      if (fake.connections_seen[i] != fake.connections_seen[i - 1]) at.push_back(i - from + 1);
     }
     return at;
   };
