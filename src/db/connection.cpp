@@ -142,14 +142,14 @@ int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<
 
 std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, CursorType cursor,
                                                      LockType lock) {
-  if (const ResultSet* kept = cache_.Find(sql)) {
+  if (std::shared_ptr<ResultSet> kept = cache_.Find(sql)) {
     engine();
-    return std::make_unique<Recordset>(this, sql, cursor, lock, *kept);
+    return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(kept));
   }
-  ResultSet result = Counted([&] {
+  auto result = std::make_shared<ResultSet>(Counted([&] {
     Before(sql);
     return engine_->Query(sql);
-  });
+  }));
   cache_.Store(sql, result, in_transaction_);
   return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
 }

@@ -125,13 +125,13 @@ std::string TableWritten(const std::string& sql) {
   return Bare(word);
 }
 
-const ResultSet* QueryCache::Find(const std::string& sql) const {
+std::shared_ptr<ResultSet> QueryCache::Find(const std::string& sql) const {
   if (policy_ == ReadCache::kOff) return nullptr;
   auto it = entries_.find(sql);
-  return it == entries_.end() ? nullptr : &it->second.result;
+  return it == entries_.end() ? nullptr : it->second.result;
 }
 
-void QueryCache::Store(const std::string& sql, const ResultSet& result, bool in_transaction) {
+void QueryCache::Store(const std::string& sql, std::shared_ptr<ResultSet> result, bool in_transaction) {
   if (policy_ == ReadCache::kOff) return;
   bool columns_only = IsEmptyColumnRead(sql);
   if (!columns_only) {
@@ -149,7 +149,7 @@ void QueryCache::Store(const std::string& sql, const ResultSet& result, bool in_
   if (tables.empty()) return;
   if (entries_.size() >= kMaxEntries) Clear();
   for (const std::string& t : tables) by_table_[t].push_back(sql);
-  entries_[sql] = Entry{result, columns_only};
+  entries_[sql] = Entry{std::move(result), columns_only};
 }
 
 void QueryCache::Written(const std::string& sql) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -28,11 +29,11 @@ class QueryCache {
   }
   ReadCache policy() const { return policy_; }
 
-  // The kept answer of a query, or null.
-  const ResultSet* Find(const std::string& sql) const;
+  // The kept answer of a query, or null. It is shared: nothing may change it.
+  std::shared_ptr<ResultSet> Find(const std::string& sql) const;
   // Keeps the answer of a query when the policy allows it; `in_transaction` tells whether
   // the connection's transaction is open.
-  void Store(const std::string& sql, const ResultSet& result, bool in_transaction);
+  void Store(const std::string& sql, std::shared_ptr<ResultSet> result, bool in_transaction);
   // A statement that may write: forgets the answers that read what it writes.
   void Written(const std::string& sql);
   void Clear() {
@@ -42,7 +43,7 @@ class QueryCache {
 
  private:
   struct Entry {
-    ResultSet result;
+    std::shared_ptr<ResultSet> result;
     bool columns_only = false;  // a "where 1=2" read: only the table's shape
   };
   // Forgets the answers that read `table`, except its "where 1=2" columns.

@@ -41,14 +41,23 @@ std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 }  // namespace
 
 Recordset::Recordset(Connection* connection, std::string sql, CursorType cursor, LockType lock,
-                     ResultSet data)
+                     std::shared_ptr<ResultSet> data)
     : connection_(connection),
       sql_(std::move(sql)),
       cursor_(cursor),
       lock_(lock),
-      columns_(data.columns ? std::move(data.columns) : std::make_shared<const std::vector<ColumnInfo>>()),
-      rows_(std::move(data.rows)),
-      index_(data.index ? std::move(data.index) : MakeColumnIndex(*columns_)) {}
+      columns_(data->columns ? data->columns : std::make_shared<const std::vector<ColumnInfo>>()),
+      data_(std::move(data)),
+      index_(data_->index ? data_->index : MakeColumnIndex(*columns_)) {}
+
+Recordset::Rows& Recordset::OwnRows() {
+  if (data_) {
+    // Alone with the rows: take them; shared with the cache: copy them.
+    rows_ = data_.use_count() == 1 ? std::move(data_->rows) : data_->rows;
+    data_.reset();
+  }
+  return rows_;
+}
 
 std::shared_ptr<const ColumnIndex> MakeColumnIndex(const std::vector<ColumnInfo>& columns) {
   auto index = std::make_shared<ColumnIndex>();
@@ -93,7 +102,7 @@ const Value& Recordset::Field(int index) const {
   }
   if (adding_ || editing_) return buffer_[index];
   if (Eof()) throw Error(kNoCurrentRecord, 3021);
-  return rows_[position_][index];
+  return rows()[position_][index];
 }
 
 const Value& Recordset::Field(std::string_view name) const {
@@ -104,7 +113,7 @@ const Value& Recordset::Field(std::string_view name) const {
 void Recordset::MoveNext() {
   RequireOpen();
   if (adding_ || editing_) Update();  // moving saves a pending change, as ADO does
-  if (position_ >= rows_.size()) throw Error(kNoCurrentRecord, 3021);
+  if (position_ >= rows().size()) throw Error(kNoCurrentRecord, 3021);
   ++position_;
 }
 
@@ -130,7 +139,7 @@ void Recordset::Set(std::string_view name, const Value& value) {
   if (!adding_ && !editing_) {
     if (Eof()) throw Error(kNoCurrentRecord, 3021);
     editing_ = true;
-    buffer_ = rows_[position_];
+    buffer_ = rows()[position_];
     assigned_.assign(columns_->size(), false);
   }
   buffer_[i] = ToColumnType(value, ColumnOf(i));
@@ -173,7 +182,7 @@ void Recordset::Insert() {
                         ? "INSERT INTO " + Quoted(Table()) + " DEFAULT VALUES"
                         : "INSERT INTO " + Quoted(Table()) + " (" + cols + ") VALUES (" + marks + ")";
   connection_->ExecuteWithParams(sql, params);
-  rows_.push_back(buffer_);
+  OwnRows().push_back(buffer_);
   position_ = rows_.size() - 1;
 }
 
@@ -193,13 +202,13 @@ void Recordset::UpdateCurrent() {
     if (i < 0) throw Error("The key column '" + c.name + "' of '" + Table() + "' was not selected.");
     if (!where.empty()) where += " AND ";
     where += Quoted(c.name) + " = ?";
-    keys.push_back(rows_[position_][i]);
+    keys.push_back(rows()[position_][i]);
   }
   if (where.empty()) throw Error("Table '" + Table() + "' has no primary key to update by.");
   params.insert(params.end(), keys.begin(), keys.end());
   connection_->ExecuteWithParams("UPDATE " + Quoted(Table()) + " SET " + set + " WHERE " + where,
                                  params);
-  rows_[position_] = buffer_;
+  OwnRows()[position_] = buffer_;
 }
 
 void Recordset::Update() {
@@ -221,6 +230,7 @@ void Recordset::Close() {
   RequireOpen();
   CancelUpdate();  // an unsaved change is dropped
   open_ = false;
+  data_.reset();
   rows_.clear();
 }
 

@@ -18,13 +18,15 @@ namespace db {
 
 class Recordset {
  public:
+  // `data` may be shared with the connection's read cache: its rows are copied only when
+  // this recordset changes them while the cache still holds them.
   Recordset(Connection* connection, std::string sql, CursorType cursor, LockType lock,
-            ResultSet data);
+            std::shared_ptr<ResultSet> data);
 
-  bool Eof() const { return position_ >= rows_.size() && !adding_; }
+  bool Eof() const { return position_ >= rows().size() && !adding_; }
   void MoveNext();
   void MoveFirst();
-  int64_t RecordCount() const { return static_cast<int64_t>(rows_.size()); }
+  int64_t RecordCount() const { return static_cast<int64_t>(rows().size()); }
 
   int FieldCount() const { return static_cast<int>(columns_->size()); }
   const std::string& FieldName(int index) const;
@@ -54,13 +56,17 @@ class Recordset {
   const TableColumn& ColumnOf(int i);
   void Insert();
   void UpdateCurrent();
+  using Rows = std::vector<std::vector<Value>>;
+  const Rows& rows() const { return data_ ? data_->rows : rows_; }
+  Rows& OwnRows();
 
   Connection* connection_;
   std::string sql_;
   CursorType cursor_;
   LockType lock_;
   std::shared_ptr<const std::vector<ColumnInfo>> columns_;  // never null
-  std::vector<std::vector<Value>> rows_;
+  std::shared_ptr<ResultSet> data_;  // the rows as read, until this recordset changes them
+  Rows rows_;                         // its own rows from then on
   std::shared_ptr<const ColumnIndex> index_;
   size_t position_ = 0;
   bool open_ = true;

@@ -97,8 +97,8 @@ TEST(QueryCache, KeepsMasterDataAndShapesAndForgetsWhatAWriteChanges) {
   EXPECT_EQ(TableWritten("UPDATE \"tabGiacenze\" SET \"Giacenza\" = ? WHERE \"IdGiacenza\" = ?"), "tabgiacenze");
 
   QueryCache cache;
-  ResultSet one;
-  one.rows.push_back({Value(1)});
+  auto one = std::make_shared<ResultSet>();
+  one->rows.push_back({Value(1)});
   cache.Store("select * from tabCausali where IdCausale=4", one, false);
   EXPECT_EQ(cache.Find("select * from tabCausali where IdCausale=4"), nullptr);  // off by default
   cache.set_policy(ReadCache::kMasterData);
