@@ -102,6 +102,15 @@ bool IsArticleName(std::string_view word) {
   return Is(word, "tabarticoli") || Is(word, "tabbarcode");
 }
 
+// Whether the word FROM appears anywhere (in a literal too: then the caller only looks closer).
+bool HasFromWord(std::string_view s) {
+  for (size_t i = 0; i + 4 <= s.size(); ++i) {
+    if (util::AsciiLower(s[i]) != 'f' || !Is(s.substr(i, 4), "from")) continue;
+    if ((i == 0 || !NameChar(s[i - 1])) && (i + 4 == s.size() || !NameChar(s[i + 4]))) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::string> TablesRead(const std::string& sql) {
@@ -164,7 +173,7 @@ void QueryCache::Written(const std::string& sql) {
   }
   Forget(table);
   // UPDATE t SET ... FROM a, b: the target may be an alias of a table of the FROM list.
-  if (Is(verb, "update")) {
+  if (Is(verb, "update") && HasFromWord(sql)) {
     for (const std::string& read : TablesRead(sql)) Forget(read);
   }
 }
