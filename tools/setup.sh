@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake make              # the build
   libsqlite3-dev              # the embedded backend
+  libjemalloc-dev             # the allocator of the velkaris binary
   unixodbc-dev odbcinst       # the ODBC backend and its driver registry
   libgtest-dev                # the tests
   sqlite3                     # the tests dump databases with it; the README creates them with it
