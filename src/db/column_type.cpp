@@ -8,22 +8,24 @@
 
 namespace db {
 
+// Read at every assignment: compared in place, without copies.
 ColumnKind KindOf(std::string_view decl_type) {
-  std::string t = util::ToLower(util::Trim(decl_type));
-  std::string base = t.substr(0, t.find('('));
-  base = std::string(util::Trim(base));
-  if (base == "int" || base == "integer") return ColumnKind::kInt;
-  if (base == "bigint") return ColumnKind::kBigInt;
-  if (base == "smallint") return ColumnKind::kSmallInt;
-  if (base == "tinyint") return ColumnKind::kTinyInt;
-  if (base == "bit") return ColumnKind::kBit;
-  if (base == "float" || base == "real" || base == "money" || base == "decimal" ||
-      base == "numeric" || base == "double")
+  std::string_view t = util::Trim(decl_type);
+  std::string_view base = util::Trim(t.substr(0, t.find('(')));
+  auto is = [base](std::string_view name) { return util::EqualsNoCase(base, name); };
+  if (is("int") || is("integer")) return ColumnKind::kInt;
+  if (is("bigint")) return ColumnKind::kBigInt;
+  if (is("smallint")) return ColumnKind::kSmallInt;
+  if (is("tinyint")) return ColumnKind::kTinyInt;
+  if (is("bit")) return ColumnKind::kBit;
+  if (is("float") || is("real") || is("money") || is("decimal") || is("numeric") || is("double")) {
     return ColumnKind::kFloat;
-  if (base == "datetime" || base == "date" || base == "smalldatetime" || base == "datetime2")
-    return ColumnKind::kDateTime;
-  if (base.find("char") != std::string::npos || base == "text" || base == "ntext")
-    return ColumnKind::kText;
+  }
+  if (is("datetime") || is("date") || is("smalldatetime") || is("datetime2")) return ColumnKind::kDateTime;
+  for (size_t i = 0; i + 4 <= base.size(); ++i) {
+    if (util::EqualsNoCase(base.substr(i, 4), "char")) return ColumnKind::kText;
+  }
+  if (is("text") || is("ntext")) return ColumnKind::kText;
   return ColumnKind::kUntyped;
 }
 

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "db/column_type.h"
 #include "db/command.h"
 #include "testing/fault_injector.h"
 #include "testing/temp_databases.h"
@@ -135,6 +136,19 @@ TEST_F(RecordsetTest, FieldsByNameAndIndexAndTheirErrors) {
   rs->Close();
   EXPECT_EQ(rs->State(), 0);
   EXPECT_THROW((*rs)["Id"], Error);
+}
+
+// A declared type gives its kind whatever its case, blanks and length.
+TEST(ColumnKinds, FollowTheDeclaredTypeWhateverItsSpelling) {
+  const std::pair<const char*, ColumnKind> cases[] = {
+      {"int", ColumnKind::kInt},           {" INTEGER ", ColumnKind::kInt},          {"BigInt", ColumnKind::kBigInt},
+      {"smallint", ColumnKind::kSmallInt}, {"tinyint", ColumnKind::kTinyInt},      {"BIT", ColumnKind::kBit},
+      {"float", ColumnKind::kFloat},       {"decimal(18, 4)", ColumnKind::kFloat}, {"Money", ColumnKind::kFloat},
+      {"datetime", ColumnKind::kDateTime}, {"DATE", ColumnKind::kDateTime},       {"nvarchar(50)", ColumnKind::kText},
+      {"NVARCHAR (max)", ColumnKind::kText}, {"char(1)", ColumnKind::kText},      {"ntext", ColumnKind::kText},
+      {"", ColumnKind::kUntyped},          {"blob", ColumnKind::kUntyped},        {"interval", ColumnKind::kUntyped},
+  };
+  for (const auto& [type, kind] : cases) EXPECT_EQ(KindOf(type), kind) << "'" << type << "'";
 }
 
 // Field names match whatever their case, at every length (the hash reads eight bytes at a
