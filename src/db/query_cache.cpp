@@ -97,9 +97,11 @@ bool IsMasterName(std::string_view word) {
   return std::any_of(std::begin(kMaster), std::end(kMaster), [&](const char* t) { return Is(word, t); });
 }
 
-bool IsArticleName(std::string_view word) {
+// A table a receipt reads again and again between its own writes.
+bool IsReReadName(std::string_view word) {
   word = BareView(word);
-  return Is(word, "tabarticoli") || Is(word, "tabbarcode");
+  return Is(word, "tabarticoli") || Is(word, "tabbarcode") || Is(word, "tabtestatemagazzino") ||
+         Is(word, "tabgiustificasconto");
 }
 
 // Whether the word FROM appears anywhere (in a literal too: then the caller only looks closer).
@@ -144,12 +146,12 @@ void QueryCache::Store(const std::string& sql, std::shared_ptr<ResultSet> result
   if (policy_ == ReadCache::kOff) return;
   bool columns_only = IsEmptyColumnRead(sql);
   if (!columns_only) {
-    // Master data: no statement of a pass writes these tables. Articles and barcodes: only
-    // this connection writes them while its transaction is open.
-    bool articles = policy_ == ReadCache::kArticles && in_transaction;
+    // Master data: no statement of a pass writes these tables. What a receipt reads again:
+    // only this connection writes it while its transaction is open.
+    bool re_read = policy_ == ReadCache::kInTransaction && in_transaction;
     bool any = false, all_kept = true;
     ForEachTableRead(sql, [&](std::string_view w) {
-      any = true, all_kept = IsMasterName(w) || (articles && IsArticleName(w));
+      any = true, all_kept = IsMasterName(w) || (re_read && IsReReadName(w));
       return all_kept;  // one table not kept is enough
     });
     if (!any || !all_kept) return;

@@ -1,10 +1,11 @@
 // Results of reads kept on a connection so that the same query is not sent twice while
 // its answer cannot have changed: with kMasterData, the reads of tables a pass never writes
 // (settings, causali, VAT codes, currencies, operators, ...) and the empty "where 1=2"
-// reads that only fetch a table's columns. kArticles keeps as well the reads of articles
-// and barcodes made inside a transaction on SQLite: there no one else writes (the
-// transaction holds the write lock, and the schema has no triggers), and a receipt reads
-// the same article several times between two of its own writes. A write of this
+// reads that only fetch a table's columns. kInTransaction keeps as well the reads of
+// articles, barcodes, movement headers and discount reasons made inside a transaction on
+// SQLite: there no one else writes (the transaction holds the write lock, and the schema
+// has no triggers), and a receipt reads the same article, header or reason several times
+// between two of its own writes. A write of this
 // connection to a kept table forgets the answers that read it; a rollback, a commit or a
 // new transaction forgets everything.
 #pragma once
@@ -19,7 +20,7 @@
 
 namespace db {
 
-enum class ReadCache { kOff, kMasterData, kArticles };
+enum class ReadCache { kOff, kMasterData, kInTransaction };
 
 class QueryCache {
  public:

@@ -99,9 +99,9 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
     conn->set_odbc_options(OdbcOptionsOf(ctx));
     conn->Open(cs);
     // Receipts as units of work read master data once a transaction, and on SQLite an
-    // article once between two writes of their own.
+    // article (or a movement header, a discount reason) once between two writes of their own.
     if (ctx.uow.per_receipt) {
-      conn->set_read_cache(conn->IsSqlite() ? db::ReadCache::kArticles : db::ReadCache::kMasterData);
+      conn->set_read_cache(conn->IsSqlite() ? db::ReadCache::kInTransaction : db::ReadCache::kMasterData);
     }
     companion->Connect(conn->ConnectionString(), 2);
 

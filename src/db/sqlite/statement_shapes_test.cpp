@@ -1,6 +1,6 @@
 // Statements prepared once per shape: the literals that become parameters, the shape
 // rewriting that must give what rewriting each text gives, the read cache of master data
-// and of articles,
+// and of what a receipt reads again,
 // a transaction that SQLite ended by itself, and new ids continued in memory.
 #include <gtest/gtest.h>
 
@@ -128,12 +128,13 @@ TEST(QueryCache, KeepsMasterDataAndShapesAndForgetsWhatAWriteChanges) {
   EXPECT_EQ(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);
 }
 
-// Articles and barcodes read inside a transaction are read once between two writes of the
-// connection, never across a write, a rollback or the end of the transaction.
-TEST(QueryCache, KeepsArticlesOnlyBetweenTheWritesOfItsOwnTransaction) {
+// Articles, barcodes, movement headers and discount reasons read inside a transaction are
+// read once between two writes of the connection, never across a write, a rollback or the
+// end of the transaction.
+TEST(QueryCache, KeepsReReadTablesOnlyBetweenTheWritesOfItsOwnTransaction) {
   testing_support::TempDatabases dbs;
   db::Connection& c = *dbs.back;
-  c.set_read_cache(ReadCache::kArticles);
+  c.set_read_cache(ReadCache::kInTransaction);
   c.Execute("insert into tabArticoli (idArticolo, Giacenza) values (1, 2)");
   c.Execute("insert into tabBarcode (Barcode, idArticolo, Giacenza) values ('80', 1, 2)");
   c.Execute("insert into tabGiacenze (IdGiacenza, idMagazzino, Barcode, idArticolo, Giacenza) values (1, 1, '80', 1, 7)");
@@ -164,6 +165,12 @@ TEST(QueryCache, KeepsArticlesOnlyBetweenTheWritesOfItsOwnTransaction) {
   EXPECT_EQ(read(article), std::make_pair(4.0, uint64_t{1}));
   c.RollbackToSavepoint("s");
   EXPECT_EQ(read(article), std::make_pair(3.0, uint64_t{1}));
+  const std::string header = "Select idTestataRiferimento as IdRif from tabTestateMagazzino where idTestata=6";
+  for (uint64_t sent : {1, 0, 0}) {
+    uint64_t before = c.statement_count();
+    c.OpenRecordset(header, kStatic, kPessimistic);
+    EXPECT_EQ(c.statement_count() - before, sent);
+  }
   c.CommitTransaction();
 
   dbs.front->Execute("attach database '" + dbs.back_path + "' as b");  // another writer, between transactions
