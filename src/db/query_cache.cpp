@@ -44,18 +44,16 @@ class Scanner {
   size_t i_ = 0;
 };
 
-// "dbo.tabx", "[dbo].[tabx]", "\"tabx\"" -> "tabx".
-std::string Bare(std::string_view word) {
-  std::string out;
-  for (char c : word) {
-    if (c == '.') {
-      out.clear();
-    } else if (c != '"' && c != '[' && c != ']') {
-      out += util::AsciiLower(c);
-    }
-  }
-  return out;
+// "dbo.tabx", "[dbo].[tabx]", "\"tabx\"" -> "tabx", without copying.
+std::string_view BareView(std::string_view word) {
+  if (size_t dot = word.rfind('.'); dot != std::string_view::npos) word.remove_prefix(dot + 1);
+  while (!word.empty() && (word.front() == '"' || word.front() == '[')) word.remove_prefix(1);
+  while (!word.empty() && (word.back() == '"' || word.back() == ']')) word.remove_suffix(1);
+  return word;
 }
+
+// The same in lower case.
+std::string Bare(std::string_view word) { return util::ToLower(BareView(word)); }
 
 bool Is(std::string_view word, std::string_view w) { return util::EqualsNoCase(word, w); }
 
@@ -80,14 +78,6 @@ void ForEachTableRead(std::string_view sql, OnTable on_table) {
     if (Is(w, "where") || Is(w, "group") || Is(w, "order") || Is(w, "on") || Is(w, "select")) in_from = false;
     after = Is(w, "from") || Is(w, "join") || (in_from && w == ",");
   }
-}
-
-// "dbo.tabx", "[dbo].[tabx]", "\"tabx\"" -> "tabx", without copying.
-std::string_view BareView(std::string_view word) {
-  if (size_t dot = word.rfind('.'); dot != std::string_view::npos) word.remove_prefix(dot + 1);
-  while (!word.empty() && (word.front() == '"' || word.front() == '[')) word.remove_prefix(1);
-  while (!word.empty() && (word.back() == '"' || word.back() == ']')) word.remove_suffix(1);
-  return word;
 }
 
 bool IsMasterName(std::string_view word) {
