@@ -12,7 +12,7 @@ namespace {
 
 bool WordChar(char c) { return util::IsAsciiAlnum(c) || c == '_' || c == '$' || c == '@'; }
 
-bool Is(std::string_view word, std::string_view lower) { return util::EqualsNoCase(word, lower); }
+bool Is(std::string_view word, std::string_view w) { return util::EqualsNoCase(word, w); }
 
 bool StartsWithVerb(const std::string& sql) {
   size_t i = 0;
