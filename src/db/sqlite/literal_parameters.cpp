@@ -63,6 +63,13 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
   ParameterizedSql out;
   if (!StartsWithVerb(sql)) return {sql, {}};
   out.text.reserve(sql.size());
+  size_t copied = 0;  // the text is copied as it stands up to here; only literals change
+  auto replace = [&](size_t from, size_t to, Value value) {
+    out.text.append(sql, copied, from - copied);
+    out.params.push_back(std::move(value));
+    AppendPlaceholder(out.text, out.params.size());
+    copied = to;
+  };
   std::string_view last_word;    // the last word seen
   std::string_view word_before;  // the word before an open parenthesis
   bool select_list = false;  // between SELECT and its FROM, at the same depth
@@ -78,12 +85,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
       if (end == std::string::npos) return {sql, {}};  // unbalanced: leave it to SQLite
       if (c == '[') ++end;
       bool literal = c == '\'' && !select_list && !frozen;
-      if (literal) {
-        out.params.push_back(Value(util::ReplaceAll(sql.substr(i + 1, end - i - 2), "''", "'")));
-        AppendPlaceholder(out.text, out.params.size());
-      } else {
-        out.text.append(sql, i, end - i);
-      }
+      if (literal) replace(i, end, Value(util::ReplaceAll(sql.substr(i + 1, end - i - 2), "''", "'")));
       i = end;
       prev = 'x';
       continue;
@@ -93,12 +95,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
       while (end < sql.size() && (util::IsAsciiDigit(sql[end]) || sql[end] == '.')) ++end;
       bool in_type = type_depth != -1;
       bool literal = !select_list && !frozen && !in_type && (end >= sql.size() || !WordChar(sql[end]));
-      if (literal) {
-        out.params.push_back(NumberValue(sql.substr(i, end - i)));
-        AppendPlaceholder(out.text, out.params.size());
-      } else {
-        out.text.append(sql, i, end - i);
-      }
+      if (literal) replace(i, end, NumberValue(sql.substr(i, end - i)));
       i = end;
       prev = '0';
       continue;
@@ -120,7 +117,6 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
         group_depth = -1;
       }
       last_word = word;
-      out.text.append(sql, i, end - i);
       i = end;
       prev = 'x';
       continue;
@@ -137,9 +133,9 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
       prev = c;
       if (c != '(') last_word = {};
     }
-    out.text += c;
     ++i;
   }
+  out.text.append(sql, copied, std::string::npos);
   return out;
 }
 
