@@ -36,7 +36,17 @@ std::string TableOfSelect(const std::string& sql) {
   return dot == std::string::npos ? name : name.substr(dot + 1);
 }
 
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+// Appends "name" to `out`, without a temporary.
+void AppendQuoted(std::string& out, const std::string& name) {
+  out += '"';
+  out += name;
+  out += '"';
+}
+std::string Quoted(const std::string& name) {
+  std::string out;
+  AppendQuoted(out, name);
+  return out;
+}
 
 }  // namespace
 
@@ -174,7 +184,7 @@ void Recordset::Insert() {
   for (size_t i = 0; i < columns_->size(); ++i) {
     if (!assigned_[i]) continue;
     if (!params.empty()) cols += ", ", marks += ", ";
-    cols += Quoted((*columns_)[i].name);
+    AppendQuoted(cols, (*columns_)[i].name);
     marks += "?";
     params.push_back(buffer_[i]);
   }
@@ -192,7 +202,8 @@ void Recordset::UpdateCurrent() {
   for (size_t i = 0; i < columns_->size(); ++i) {
     if (!assigned_[i]) continue;
     if (!params.empty()) set += ", ";
-    set += Quoted((*columns_)[i].name) + " = ?";
+    AppendQuoted(set, (*columns_)[i].name);
+    set += " = ?";
     params.push_back(buffer_[i]);
   }
   if (params.empty()) return;
@@ -201,7 +212,8 @@ void Recordset::UpdateCurrent() {
     int i = IndexOf(c.name);
     if (i < 0) throw Error("The key column '" + c.name + "' of '" + Table() + "' was not selected.");
     if (!where.empty()) where += " AND ";
-    where += Quoted(c.name) + " = ?";
+    AppendQuoted(where, c.name);
+    where += " = ?";
     keys.push_back(rows()[position_][i]);
   }
   if (where.empty()) throw Error("Table '" + Table() + "' has no primary key to update by.");
