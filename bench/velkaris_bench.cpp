@@ -23,6 +23,7 @@
 #include "db/sqlite/create_database.h"
 #include "demo/demo_generator.h"
 #include "platform/system.h"
+#include "util/text.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ constexpr const char* kUsage =
     "  POS-ROWS    backlog sizes in POS rows (default 1000 10000 50000)\n";
 
 bool IsCount(const std::string& a) {
-  return !a.empty() && a.size() < 10 && std::all_of(a.begin(), a.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !a.empty() && a.size() < 10 && std::all_of(a.begin(), a.end(), util::IsAsciiDigit);
 }
 
 }  // namespace

@@ -22,10 +22,7 @@ ColumnKind KindOf(std::string_view decl_type) {
     return ColumnKind::kFloat;
   }
   if (is("datetime") || is("date") || is("smalldatetime") || is("datetime2")) return ColumnKind::kDateTime;
-  for (size_t i = 0; i + 4 <= base.size(); ++i) {
-    if (util::EqualsNoCase(base.substr(i, 4), "char")) return ColumnKind::kText;
-  }
-  if (is("text") || is("ntext")) return ColumnKind::kText;
+  if (util::ContainsNoCase(base, "char") || is("text") || is("ntext")) return ColumnKind::kText;
   return ColumnKind::kUntyped;
 }
 

@@ -5,9 +5,8 @@
 // articles, barcodes, movement headers and discount reasons made inside a transaction on
 // SQLite: there no one else writes (the transaction holds the write lock, and the schema
 // has no triggers), and a receipt reads the same article, header or reason several times
-// between two of its own writes. A write of this
-// connection to a kept table forgets the answers that read it; a rollback, a commit or a
-// new transaction forgets everything.
+// between two of its own writes. A write of this connection to a kept table forgets the
+// answers that read it; a rollback, a commit or a new transaction forgets everything.
 #pragma once
 
 #include <cstddef>

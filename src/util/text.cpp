@@ -22,6 +22,13 @@ std::string ToUpper(std::string_view s) {
   return r;
 }
 
+bool ContainsNoCase(std::string_view s, std::string_view part) {
+  for (size_t i = 0; i + part.size() <= s.size(); ++i) {
+    if (EqualsNoCase(s.substr(i, part.size()), part)) return true;
+  }
+  return false;
+}
+
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }

@@ -26,6 +26,8 @@ inline bool IsAsciiAlnum(char c) {
   return IsAsciiDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);
+// Whether `part` occurs in `s`, ASCII case aside.
+bool ContainsNoCase(std::string_view s, std::string_view part);
 // Replaces every occurrence of `from` (exact, case-sensitive).
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 

@@ -44,7 +44,7 @@ class Statement {
 };
 
 // INSERT, UPDATE, DELETE or MERGE: a statement that may fire triggers.
-bool IsDataChange(const std::string& sql) {
+bool IsDataChange(std::string_view sql) {
   std::string_view text = util::Trim(sql);
   for (const char* verb : {"insert", "update", "delete", "merge"}) {
     size_t n = std::strlen(verb);
@@ -62,8 +62,8 @@ bool IsDataChange(const std::string& sql) {
 std::string AsCountingQuery(const std::string& text) {
   std::string_view body = util::Trim(text);
   while (!body.empty() && body.back() == ';') body = util::Trim(body.substr(0, body.size() - 1));
-  if (!IsDataChange(std::string(body)) || body.find(';') != std::string_view::npos) return "";
-  if (util::ToLower(std::string(body)).find("returning") != std::string::npos) return "";
+  if (!IsDataChange(body) || body.find(';') != std::string_view::npos) return "";
+  if (util::ContainsNoCase(body, "returning")) return "";
   std::string query = "WITH velkaris_changed AS (SELECT 1) ";
   query.append(body);
   query += " RETURNING 1";
