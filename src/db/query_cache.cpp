@@ -126,31 +126,78 @@ std::string TableWritten(const std::string& sql) {
   return Bare(word);
 }
 
+bool ColumnsSet(const std::string& sql, std::vector<std::string>* columns) {
+  Scanner scan(sql);
+  if (!Is(scan.Next(), "update") || scan.Next().empty() || !Is(scan.Next(), "set")) return false;
+  columns->clear();
+  for (;;) {
+    std::string_view name = scan.Next();
+    if (name.empty() || name == "=" || name == "(" || name == ")" || name == "," || scan.Next() != "=") return false;
+    columns->push_back(Bare(name));
+    int depth = 0;  // the value: up to a comma, FROM or WHERE outside parentheses
+    std::string_view w = scan.Next();
+    for (; !w.empty(); w = scan.Next()) {
+      if (w == "(") ++depth;
+      if (w == ")") --depth;
+      if (depth == 0 && (w == "," || Is(w, "from") || Is(w, "where"))) break;
+    }
+    if (w != ",") return true;
+  }
+}
+
 std::shared_ptr<ResultSet> QueryCache::Find(const std::string& sql) const {
   if (policy_ == ReadCache::kOff) return nullptr;
   auto it = entries_.find(sql);
-  return it == entries_.end() ? nullptr : it->second.result;
+  return it == entries_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<const QueryCache::ReadFacts> QueryCache::FactsOf(const std::string& sql, const ResultSet& result) {
+  const void* key = result.columns.get();
+  if (key) {
+    auto it = facts_.find(key);
+    if (it != facts_.end()) return it->second;
+  }
+  auto facts = std::make_shared<ReadFacts>();
+  facts->shape = result.columns;
+  facts->master_only = facts->kept_in_transaction = true;
+  ForEachTableRead(sql, [&](std::string_view w) {
+    facts->tables.push_back(Bare(w));
+    facts->master_only = facts->master_only && IsMasterName(w);
+    facts->kept_in_transaction = facts->kept_in_transaction && (IsMasterName(w) || IsReReadName(w));
+    return true;
+  });
+  Scanner scan(sql);
+  for (std::string_view w = scan.Next(); !w.empty(); w = scan.Next()) {
+    if (w == "*") facts->every_column = true;
+    if (w.size() > 1 || NameChar(w[0])) facts->names.push_back(Bare(w));
+  }
+  std::sort(facts->names.begin(), facts->names.end());
+  facts->names.erase(std::unique(facts->names.begin(), facts->names.end()), facts->names.end());
+  if (key) {
+    if (facts_.size() >= kMaxEntries) facts_.clear();
+    facts_.emplace(key, facts);
+  }
+  return facts;
 }
 
 void QueryCache::Store(const std::string& sql, std::shared_ptr<ResultSet> result, bool in_transaction) {
   if (policy_ == ReadCache::kOff) return;
   bool columns_only = IsEmptyColumnRead(sql);
-  if (!columns_only) {
-    // Master data: no statement of a pass writes these tables. What a receipt reads again:
-    // only this connection writes it while its transaction is open.
-    bool re_read = policy_ == ReadCache::kInTransaction && in_transaction;
-    bool any = false, all_kept = true;
-    ForEachTableRead(sql, [&](std::string_view w) {
-      any = true, all_kept = IsMasterName(w) || (re_read && IsReReadName(w));
-      return all_kept;  // one table not kept is enough
-    });
-    if (!any || !all_kept) return;
-  }
-  std::vector<std::string> tables = TablesRead(sql);
-  if (tables.empty()) return;
+  std::shared_ptr<const ReadFacts> facts = FactsOf(sql, *result);
+  if (facts->tables.empty()) return;
+  // Master data: no statement of a pass writes these tables. What a receipt reads again:
+  // only this connection writes it while its transaction is open.
+  bool re_read = policy_ == ReadCache::kInTransaction && in_transaction;
+  if (!columns_only && !facts->master_only && !(re_read && facts->kept_in_transaction)) return;
   if (entries_.size() >= kMaxEntries) Clear();
-  for (const std::string& t : tables) by_table_[t].push_back(sql);
-  entries_[sql] = Entry{std::move(result), columns_only};
+  if (!entries_.emplace(sql, std::move(result)).second) return;
+  for (const std::string& t : facts->tables) {
+    std::vector<Group>& groups = by_table_[t];
+    auto g = std::find_if(groups.begin(), groups.end(),
+                          [&](const Group& x) { return x.facts == facts && x.columns_only == columns_only; });
+    if (g == groups.end()) g = groups.insert(groups.end(), Group{facts, columns_only, {}});
+    g->keys.push_back(sql);
+  }
 }
 
 void QueryCache::Written(const std::string& sql) {
@@ -163,31 +210,49 @@ void QueryCache::Written(const std::string& sql) {
     Clear();  // a statement we cannot read (DDL, a procedure): nothing kept is trusted
     return;
   }
-  Forget(table);
+  if (!Is(verb, "update")) {
+    Forget(table, nullptr);
+    return;
+  }
+  scan.Next();  // the table
+  if (!Is(scan.Next(), "set")) {
+    // "update t" alone stands for a write we know no more of; any other form (a join
+    // before SET, an alias) may write another table.
+    if (scan.Next().empty()) {
+      Forget(table, nullptr);
+    } else {
+      Clear();
+    }
+    return;
+  }
   // UPDATE t SET ... FROM a, b: the target may be an alias of a table of the FROM list.
-  if (Is(verb, "update") && HasFromWord(sql)) {
-    for (const std::string& read : TablesRead(sql)) Forget(read);
+  bool from = HasFromWord(sql);
+  if (!from && by_table_.find(table) == by_table_.end()) return;
+  std::vector<std::string> set;
+  bool known = ColumnsSet(sql, &set);
+  Forget(table, known ? &set : nullptr);
+  if (from) {
+    for (const std::string& read : TablesRead(sql)) Forget(read, known ? &set : nullptr);
   }
 }
 
-void QueryCache::Forget(const std::string& table) {
-  auto keys = by_table_.find(table);
-  if (keys == by_table_.end()) return;
-  std::vector<std::string> kept;  // "where 1=2" reads: a write does not change the columns
-  for (const std::string& key : keys->second) {
-    auto it = entries_.find(key);
-    if (it == entries_.end()) continue;
-    if (it->second.columns_only) {
-      kept.push_back(key);
-    } else {
-      entries_.erase(it);
-    }
-  }
-  if (kept.empty()) {
-    by_table_.erase(keys);
-  } else {
-    keys->second = std::move(kept);
-  }
+void QueryCache::Forget(const std::string& table, const std::vector<std::string>* set) {
+  auto groups = by_table_.find(table);
+  if (groups == by_table_.end()) return;
+  auto untouched = [&](const ReadFacts& facts) {
+    return set && !facts.every_column && std::none_of(set->begin(), set->end(), [&](const std::string& c) {
+             return std::binary_search(facts.names.begin(), facts.names.end(), c);
+           });
+  };
+  std::vector<Group>& list = groups->second;
+  list.erase(std::remove_if(list.begin(), list.end(),
+                            [&](const Group& g) {
+                              if (g.columns_only || untouched(*g.facts)) return false;
+                              for (const std::string& key : g.keys) entries_.erase(key);
+                              return true;
+                            }),
+             list.end());
+  if (list.empty()) by_table_.erase(groups);
 }
 
 }  // namespace db

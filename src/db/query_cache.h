@@ -6,7 +6,9 @@
 // SQLite: there no one else writes (the transaction holds the write lock, and the schema
 // has no triggers), and a receipt reads the same article, header or reason several times
 // between two of its own writes. A write of this connection to a kept table forgets the
-// answers that read it; a rollback, a commit or a new transaction forgets everything.
+// answers that read it, except, for an UPDATE, those that name none of the columns it sets
+// (stock written to an article leaves its units of measure as they were); a rollback, a
+// commit or a new transaction forgets everything.
 #pragma once
 
 #include <cstddef>
@@ -41,21 +43,41 @@ class QueryCache {
     by_table_.clear();
   }
 
- private:
-  struct Entry {
-    std::shared_ptr<ResultSet> result;
-    bool columns_only = false;  // a "where 1=2" read: only the table's shape
+  // What a read depends on; the same for every text of one statement shape.
+  struct ReadFacts {
+    std::shared_ptr<const std::vector<ColumnInfo>> shape;  // keeps the address it is found by unique
+    std::vector<std::string> tables;                       // as TablesRead
+    bool master_only = false;                              // every table is master data
+    bool kept_in_transaction = false;                      // every table is master data or read again
+    bool every_column = false;                             // "*": it depends on every column
+    std::vector<std::string> names;                        // the names it mentions, lower case, sorted
   };
-  // Forgets the answers that read `table`, except its "where 1=2" columns.
-  void Forget(const std::string& table);
+
+ private:
+  // The kept reads of one table that have one shape, forgotten together.
+  struct Group {
+    std::shared_ptr<const ReadFacts> facts;
+    bool columns_only = false;      // "where 1=2" reads: only the table's shape
+    std::vector<std::string> keys;  // of entries_; some may be gone already
+  };
+  // The facts of a read, worked out once per shape of result (the columns of a prepared
+  // statement are shared by all its results).
+  std::shared_ptr<const ReadFacts> FactsOf(const std::string& sql, const ResultSet& result);
+  // Forgets the answers that read `table`, except its "where 1=2" columns and, when `set`
+  // lists the columns an UPDATE sets, the answers that name none of them.
+  void Forget(const std::string& table, const std::vector<std::string>* set);
   ReadCache policy_ = ReadCache::kOff;
-  std::unordered_map<std::string, Entry> entries_;
-  std::unordered_map<std::string, std::vector<std::string>> by_table_;  // table -> keys of entries_
+  std::unordered_map<std::string, std::shared_ptr<ResultSet>> entries_;
+  std::unordered_map<std::string, std::vector<Group>> by_table_;
+  std::unordered_map<const void*, std::shared_ptr<const ReadFacts>> facts_;  // by result columns
 };
 
 // The tables a statement reads (after FROM and JOIN) or writes (INSERT INTO, UPDATE,
 // DELETE FROM), lower case, without schema prefix or quotes. Exposed for the tests.
 std::vector<std::string> TablesRead(const std::string& sql);
 std::string TableWritten(const std::string& sql);
+// The columns "UPDATE t SET a = ..., b = ... [FROM ...] [WHERE ...]" sets, lower case, without
+// table prefix or quotes; false for a statement of another form.
+bool ColumnsSet(const std::string& sql, std::vector<std::string>* columns);
 
 }  // namespace db

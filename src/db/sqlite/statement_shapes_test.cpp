@@ -128,6 +128,51 @@ TEST(QueryCache, KeepsMasterDataAndShapesAndForgetsWhatAWriteChanges) {
   EXPECT_EQ(cache.Find("select * from tabDettaglioMagazzino where 1=2"), nullptr);
 }
 
+TEST(QueryCache, AnUpdateForgetsOnlyTheReadsThatNameAColumnItSets) {
+  std::vector<std::string> set;
+  ASSERT_TRUE(ColumnsSet("UPDATE \"tabGiacenze\" SET \"Giacenza\" = ?, \"Disponibile\" = ? WHERE \"IdGiacenza\" = ?", &set));
+  EXPECT_EQ(set, (std::vector<std::string>{"giacenza", "disponibile"}));
+  ASSERT_TRUE(ColumnsSet("update tabBarcode SET tabBarcode.Giacenza = f(a, (b)), [dbo].[tabBarcode].Note='x, y' "
+                         "FROM tabGiacenze where a=1", &set));
+  EXPECT_EQ(set, (std::vector<std::string>{"giacenza", "note"}));
+  EXPECT_FALSE(ColumnsSet("UPDATE a INNER JOIN b ON a.x = b.x SET b.y = a.y", &set));
+  EXPECT_FALSE(ColumnsSet("insert into a (x) values (1)", &set));
+
+  QueryCache cache;
+  cache.set_policy(ReadCache::kInTransaction);
+  auto one = std::make_shared<ResultSet>();
+  one->rows.push_back({Value(1)});
+  const std::string units = "Select UM,UM2, TipoUmVen from tabArticoli Where idArticolo=5";
+  const std::string whole = "Select * from tabArticoli where idArticolo=5";
+  const std::string stocked = "select idArticolo from tabArticoli where Giacenza > 0";
+  const std::string barcode = "Select idArticolo from tabBarcode where Barcode='80'";
+  auto store_all = [&] {
+    for (const std::string* sql : {&units, &whole, &stocked, &barcode}) cache.Store(*sql, one, true);
+  };
+  store_all();
+  cache.Written("Update tabArticoli set Giacenza=-3.000, Disponibile=-3.000 where idarticolo=5");
+  EXPECT_NE(cache.Find(units), nullptr);
+  EXPECT_EQ(cache.Find(whole), nullptr);    // "*" reads the stock too
+  EXPECT_EQ(cache.Find(stocked), nullptr);  // its condition names the stock
+  EXPECT_NE(cache.Find(barcode), nullptr);
+  cache.Written("UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza FROM tabGiacenze INNER JOIN "
+                "tabBarcode ON tabGiacenze.Barcode = tabBarcode.barcode");
+  EXPECT_NE(cache.Find(barcode), nullptr);
+  cache.Written("update tabBarcode set idArticolo=6 where Barcode='80'");
+  EXPECT_EQ(cache.Find(barcode), nullptr);
+  EXPECT_NE(cache.Find(units), nullptr);
+
+  store_all();
+  cache.Written("insert into tabArticoli (idArticolo) values (7)");  // new rows: every read of the table
+  EXPECT_EQ(cache.Find(units), nullptr);
+  EXPECT_NE(cache.Find(barcode), nullptr);
+  store_all();
+  cache.Written("UPDATE tabBarcode INNER JOIN tabArticoli ON tabBarcode.idArticolo = tabArticoli.idArticolo "
+                "SET tabArticoli.UM = 'PZ'");  // a target it cannot tell: nothing is kept
+  EXPECT_EQ(cache.Find(units), nullptr);
+  EXPECT_EQ(cache.Find(barcode), nullptr);
+}
+
 // Articles, barcodes, movement headers and discount reasons read inside a transaction are
 // read once between two writes of the connection, never across a write, a rollback or the
 // end of the transaction.
