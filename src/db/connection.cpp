@@ -37,6 +37,7 @@ void Connection::Open(const std::string& connection_string) {
     throw Error("Unsupported connection string (no known Provider or Driver): " + connection_string);
   }
   table_columns_.clear();
+  write_targets_.clear();
 }
 
 bool Connection::IsSqlServer() const {
@@ -165,6 +166,17 @@ std::shared_ptr<const Connection::TableShape> Connection::Table(const std::strin
     it = table_columns_.emplace(key, std::move(shape)).first;
   }
   return it->second;
+}
+
+std::shared_ptr<const WriteTarget> Connection::KnownWriteTarget(const std::vector<ColumnInfo>* columns) const {
+  auto it = write_targets_.find(columns);
+  return it == write_targets_.end() ? nullptr : it->second;
+}
+
+void Connection::KeepWriteTarget(const std::vector<ColumnInfo>* columns, std::shared_ptr<const WriteTarget> target) {
+  constexpr size_t kMaxTargets = 1024;
+  if (write_targets_.size() >= kMaxTargets) write_targets_.clear();
+  write_targets_[columns] = std::move(target);
 }
 
 Value Connection::CallGetNewID(const std::string& schema, const std::string& table,

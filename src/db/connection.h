@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "db/engine.h"
@@ -19,6 +20,7 @@
 namespace db {
 
 class Recordset;
+struct WriteTarget;
 
 enum CursorType { kForwardOnly = 0, kKeyset = 1, kDynamic = 2, kStatic = 3 };
 enum LockType { kReadOnly = 1, kPessimistic = 2, kOptimistic = 3, kBatchOptimistic = 4 };
@@ -105,6 +107,9 @@ class Connection {
   std::shared_ptr<const TableShape> Table(const std::string& table);
   Value CallGetNewID(const std::string& schema, const std::string& table,
                      const std::string& column, int32_t check_conflict);
+  // What recordsets of a shape (their result columns) write to, once known; or null.
+  std::shared_ptr<const WriteTarget> KnownWriteTarget(const std::vector<ColumnInfo>* columns) const;
+  void KeepWriteTarget(const std::vector<ColumnInfo>* columns, std::shared_ptr<const WriteTarget> target);
 
  private:
   template <class Body>
@@ -125,6 +130,7 @@ class Connection {
   std::string connection_string_;
   OdbcOptions odbc_options_;
   std::map<std::string, std::shared_ptr<const TableShape>> table_columns_;  // lower-case table name
+  std::unordered_map<const void*, std::shared_ptr<const WriteTarget>> write_targets_;  // by result columns
   StatementHook hook_;
   uint64_t statements_ = 0;
   uint64_t refused_ = 0;

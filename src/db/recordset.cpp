@@ -156,26 +156,34 @@ void Recordset::Set(std::string_view name, const Value& value) {
   assigned_[i] = true;
 }
 
-const std::string& Recordset::Table() {
-  if (table_.empty()) {
-    table_ = TableOfSelect(sql_);
-    if (table_.empty()) throw Error("Cannot tell which table to update from: " + sql_);
+const WriteTarget& Recordset::Target() {
+  if (target_) return *target_;
+  target_ = connection_->KnownWriteTarget(columns_.get());
+  if (target_) return *target_;
+  auto target = std::make_shared<WriteTarget>();
+  target->columns = columns_;
+  target->table = TableOfSelect(sql_);
+  if (target->table.empty()) throw Error("Cannot tell which table to update from: " + sql_);
+  target->shape = connection_->Table(target->table);
+  for (const ColumnInfo& c : *columns_) {
+    auto it = target->shape->index.find(c.name);
+    target->column_of.push_back(it == target->shape->index.end() ? -1 : it->second);
   }
-  return table_;
+  for (size_t t = 0; t < target->shape->columns.size(); ++t) {
+    if (target->shape->columns[t].primary_key) {
+      target->keys.emplace_back(static_cast<int>(t), IndexOf(target->shape->columns[t].name));
+    }
+  }
+  connection_->KeepWriteTarget(columns_.get(), target);
+  target_ = std::move(target);
+  return *target_;
 }
 
 const TableColumn& Recordset::ColumnOf(int i) {
-  if (!table_shape_) {
-    table_shape_ = connection_->Table(Table());
-    table_column_of_.assign(columns_->size(), -2);
-  }
-  int& t = table_column_of_[i];
-  if (t == -2) {
-    auto it = table_shape_->index.find((*columns_)[i].name);
-    t = it == table_shape_->index.end() ? -1 : it->second;
-  }
-  if (t < 0) throw Error("Column '" + (*columns_)[i].name + "' is not a column of table '" + Table() + "'.");
-  return table_shape_->columns[t];
+  const WriteTarget& target = Target();
+  int t = target.column_of[i];
+  if (t < 0) throw Error("Column '" + (*columns_)[i].name + "' is not a column of table '" + target.table + "'.");
+  return target.shape->columns[t];
 }
 
 void Recordset::Insert() {
@@ -207,14 +215,14 @@ void Recordset::UpdateCurrent() {
     params.push_back(buffer_[i]);
   }
   if (params.empty()) return;
-  for (const TableColumn& c : connection_->TableColumns(Table())) {
-    if (!c.primary_key) continue;
-    int i = IndexOf(c.name);
-    if (i < 0) throw Error("The key column '" + c.name + "' of '" + Table() + "' was not selected.");
+  const WriteTarget& target = Target();
+  for (const auto& [column, field] : target.keys) {
+    const std::string& name = target.shape->columns[column].name;
+    if (field < 0) throw Error("The key column '" + name + "' of '" + target.table + "' was not selected.");
     if (!where.empty()) where += " AND ";
-    AppendQuoted(where, c.name);
+    AppendQuoted(where, name);
     where += " = ?";
-    keys.push_back(rows()[position_][i]);
+    keys.push_back(rows()[position_][field]);
   }
   if (where.empty()) throw Error("Table '" + Table() + "' has no primary key to update by.");
   params.insert(params.end(), keys.begin(), keys.end());

@@ -16,6 +16,17 @@
 
 namespace db {
 
+// What the recordsets of one statement shape write to: the table after the select's first
+// FROM, its columns, and for each result column the table column it is (-1: none, as for
+// an expression). Worked out on a shape's first write and kept by the connection.
+struct WriteTarget {
+  std::shared_ptr<const std::vector<ColumnInfo>> columns;  // the shape; keeps its address unique
+  std::string table;
+  std::shared_ptr<const Connection::TableShape> shape;
+  std::vector<int> column_of;
+  std::vector<std::pair<int, int>> keys;  // primary key: (table column, result column or -1)
+};
+
 class Recordset {
  public:
   // `data` may be shared with the connection's read cache: its rows are copied only when
@@ -51,7 +62,8 @@ class Recordset {
   int RequireField(std::string_view name) const;
   void RequireOpen() const;
   void RequireUpdatable() const;
-  const std::string& Table();
+  const WriteTarget& Target();
+  const std::string& Table() { return Target().table; }
   // The table column behind result column `i` (its name, type and key flag).
   const TableColumn& ColumnOf(int i);
   void Insert();
@@ -76,9 +88,7 @@ class Recordset {
   bool editing_ = false;
   std::vector<Value> buffer_;
   std::vector<bool> assigned_;
-  std::string table_;
-  std::shared_ptr<const Connection::TableShape> table_shape_;  // read on the first write
-  std::vector<int> table_column_of_;  // result column -> its index in the table, -1 none, -2 not yet known
+  std::shared_ptr<const WriteTarget> target_;  // found on the first write
 };
 
 }  // namespace db
