@@ -65,7 +65,7 @@ Value Integer(const Value& v, const TableColumn& c, double lo, double hi, const 
 
 Value ToColumnType(const Value& v, const TableColumn& column) {
   if (v.IsNull()) return v;
-  switch (KindOf(column.decl_type)) {
+  switch (column.kind) {
     case ColumnKind::kInt: return Integer(v, column, -2147483648.0, 2147483647.0, "int");
     case ColumnKind::kBigInt:
       return Integer(v, column, -9223372036854775808.0, 9223372036854775807.0, "bigint");
@@ -88,7 +88,7 @@ Value ToColumnType(const Value& v, const TableColumn& column) {
       }
     case ColumnKind::kText: {
       std::string s = CStr(v);
-      int max = TextLength(column.decl_type);
+      int max = column.max_length;
       if (max > 0 && static_cast<int>(s.size()) > max) {
         // Lengths count characters; count UTF-8 lead bytes only.
         int chars = 0;

@@ -9,13 +9,12 @@
 
 namespace db {
 
-enum class ColumnKind { kInt, kBigInt, kSmallInt, kTinyInt, kBit, kFloat, kDateTime, kText, kUntyped };
-
 ColumnKind KindOf(std::string_view decl_type);
 // Declared length of a text column ("nvarchar(50)" -> 50), 0 when unbounded.
 int TextLength(std::string_view decl_type);
 
-// Converts a value assigned to a column to the column's type; Null stays Null.
+// Converts a value assigned to a column to the column's type (its kind and max_length);
+// Null stays Null.
 // Throws db::Error naming the column when the server would refuse the value.
 Value ToColumnType(const Value& v, const TableColumn& column);
 

@@ -64,11 +64,17 @@ struct ResultSet {
 // The index of a list of columns.
 std::shared_ptr<const ColumnIndex> MakeColumnIndex(const std::vector<ColumnInfo>& columns);
 
+// What a declared column type converts assigned values to.
+enum class ColumnKind { kInt, kBigInt, kSmallInt, kTinyInt, kBit, kFloat, kDateTime, kText, kUntyped };
+
 // A column of a base table, for the conversion of assigned values and updates by key.
 struct TableColumn {
   std::string name;
   std::string decl_type;
   bool primary_key = false;
+  // Read from decl_type by the connection that describes the table.
+  ColumnKind kind = ColumnKind::kUntyped;
+  int max_length = 0;  // of a text column, 0 when unbounded
 };
 
 class Engine {
