@@ -10,9 +10,7 @@ namespace {
 
 constexpr size_t kMaxEntries = 4096;
 
-bool NameChar(char c) {
-  return util::IsAsciiAlnum(c) || c == '_' || c == '.' || c == '"' || c == '[' || c == ']';
-}
+constexpr util::CharSet NameChar(true, "_.\"[]");
 
 // Reads a statement one name or mark at a time, outside string literals, without copying.
 class Scanner {

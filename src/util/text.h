@@ -25,6 +25,21 @@ inline bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); 
 inline bool IsAsciiAlnum(char c) {
   return IsAsciiDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
+// A set of ASCII characters looked up in one step: letters and digits when `alnum`, and
+// the characters of `extra`. Scanners of SQL texts test every character of long texts.
+class CharSet {
+ public:
+  constexpr CharSet(bool alnum, std::string_view extra) {
+    for (int c = 0; c < 128; ++c) {
+      in_[c] = alnum && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
+    }
+    for (char c : extra) in_[static_cast<unsigned char>(c)] = true;
+  }
+  constexpr bool operator()(char c) const { return in_[static_cast<unsigned char>(c)]; }
+
+ private:
+  bool in_[256] = {};
+};
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);
 // Whether `part` occurs in `s`, ASCII case aside.
 bool ContainsNoCase(std::string_view s, std::string_view part);

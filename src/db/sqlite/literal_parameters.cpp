@@ -10,7 +10,7 @@
 namespace db::sqlite {
 namespace {
 
-bool WordChar(char c) { return util::IsAsciiAlnum(c) || c == '_' || c == '$' || c == '@'; }
+constexpr util::CharSet WordChar(true, "_$@");
 
 bool Is(std::string_view word, std::string_view w) { return util::EqualsNoCase(word, w); }
 
