@@ -56,19 +56,20 @@ bool IsDataChange(std::string_view sql) {
 }
 
 // SQLite's driver prepares an INSERT, UPDATE or DELETE anew at every execution, but keeps a
-// query prepared. Written as a query that returns one row per row it changed, a data change
-// is prepared once and its rows are its count. "" when the text is not a single plain data
-// change.
-std::string AsCountingQuery(const std::string& text) {
+// statement that starts as a query prepared. Behind an unused common table expression a data
+// change is prepared once; the driver then reports no count for it, so its count is read
+// with "SELECT changes()". "" when the text is not a single plain data change.
+std::string AsKeptDataChange(const std::string& text) {
   std::string_view body = util::Trim(text);
   while (!body.empty() && body.back() == ';') body = util::Trim(body.substr(0, body.size() - 1));
   if (!IsDataChange(body) || body.find(';') != std::string_view::npos) return "";
   if (util::ContainsNoCase(body, "returning")) return "";
   std::string query = "WITH velkaris_changed AS (SELECT 1) ";
   query.append(body);
-  query += " RETURNING 1";
   return query;
 }
+
+constexpr const char* kChangesQuery = "SELECT changes()";
 
 // One round trip: the text with its parameters bound goes straight to the server
 // (sp_executesql on SQL Server), never prepared first. SQL Server gets the text in wide
@@ -85,6 +86,7 @@ SQLRETURN ExecDirect(SQLHSTMT st, std::string& text, bool sqlite) {
 struct PreparedStatement {
   SQLHSTMT handle = SQL_NULL_HSTMT;
   PreparedResults results;
+  bool count_by_changes = false;  // a data change the driver reports no count for
 };
 
 OdbcEngine::OdbcEngine(const OdbcTarget& target) {
@@ -148,16 +150,17 @@ bool OdbcEngine::RunShaped(const std::string& tsql, ResultSet* result, int64_t* 
   return RunPrepared(p.text, p.params, tsql, result, rows);
 }
 
-// Prepares `text` once; a data change as its counting query where the driver takes it.
+// Prepares `text` once; a data change behind a common table expression where the driver
+// takes it.
 // Null when the driver cannot prepare the text (the caller then runs it as written).
 PreparedStatement* OdbcEngine::Prepare(const std::string& text) {
   auto it = prepared_.find(text);
   if (it != prepared_.end()) return it->second.get();
   if (prepared_.size() >= kMaxPrepared) ForgetPrepared();
   SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
-  std::string counting = AsCountingQuery(text);
-  for (bool as_count : {true, false}) {
-    std::string candidate = as_count ? counting : text;
+  std::string kept = AsKeptDataChange(text);
+  for (bool as_kept : {true, false}) {
+    std::string candidate = as_kept ? kept : text;
     if (candidate.empty()) continue;
     SQLHSTMT h = SQL_NULL_HSTMT;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) throw Error(Diagnostics(SQL_HANDLE_DBC, dbc));
@@ -165,7 +168,7 @@ PreparedStatement* OdbcEngine::Prepare(const std::string& text) {
     if (SQL_SUCCEEDED(SQLPrepare(h, reinterpret_cast<SQLCHAR*>(candidate.data()), SQL_NTS))) {
       auto statement = std::make_unique<PreparedStatement>();
       statement->handle = h;
-      statement->results.rows_are_count = as_count;
+      statement->count_by_changes = as_kept;
       return prepared_.emplace(text, std::move(statement)).first->second.get();
     }
     SQLFreeHandle(SQL_HANDLE_STMT, h);
@@ -186,13 +189,22 @@ bool OdbcEngine::RunPrepared(std::string text, const std::vector<Value>& params,
     }
     StatementResults results = ReadResults(h, SQLExecute(h), true, tsql, &statement->results);
     SQLFreeStmt(h, SQL_CLOSE);
-    if (rows) *rows = results.records_affected;
+    if (rows) *rows = statement->count_by_changes ? Changes() : results.records_affected;
     if (result) *result = std::move(results.rows);
   } catch (...) {
     SQLFreeStmt(h, SQL_CLOSE);
     throw;
   }
   return true;
+}
+
+// The rows the last data change of the connection changed.
+int64_t OdbcEngine::Changes() {
+  ResultSet count;
+  if (!RunPrepared(kChangesQuery, {}, kChangesQuery, &count, nullptr) || count.rows.empty()) {
+    throw Error("The driver did not report the rows changed [SQL: " + std::string(kChangesQuery) + "]");
+  }
+  return static_cast<int64_t>(CDbl(count.rows[0][0]));
 }
 
 void OdbcEngine::ForgetPrepared() {

@@ -47,6 +47,7 @@ class OdbcEngine : public Engine {
   PreparedStatement* Prepare(const std::string& text);
   bool RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql, ResultSet* result,
                    int64_t* rows);
+  int64_t Changes();
   void ForgetPrepared();
   void NoteFailure();
   Value NewId(const std::string& schema, const std::string& table, const std::string& column, int32_t check_conflict);

@@ -154,17 +154,6 @@ ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::stri
   return rs;
 }
 
-// The rows of a data change that returns one row per row changed, counted and not read.
-int64_t CountRows(SQLHSTMT st, const std::string& sql) {
-  int64_t count = 0;
-  SQLRETURN rc;
-  while ((rc = SQLFetch(st)) != SQL_NO_DATA) {
-    Check(rc, SQL_HANDLE_STMT, st, sql);
-    ++count;
-  }
-  return count;
-}
-
 }  // namespace
 
 StatementResults ReadResults(SQLHSTMT st, SQLRETURN rc, bool sqlite, const std::string& sql,
@@ -175,10 +164,7 @@ StatementResults ReadResults(SQLHSTMT st, SQLRETURN rc, bool sqlite, const std::
     Check(rc, SQL_HANDLE_STMT, st, sql);
     SQLSMALLINT n = 0;
     if (rc != SQL_NO_DATA) SQLNumResultCols(st, &n);
-    if (n > 0 && !have_rows && prepared && prepared->rows_are_count) {
-      out.records_affected = CountRows(st, sql);
-      have_rows = true;
-    } else if (n > 0 && !have_rows) {
+    if (n > 0 && !have_rows) {
       out.rows = ReadResultSet(st, n, sqlite, sql, prepared ? &prepared->shape : nullptr);
       have_rows = true;
     } else if (n == 0) {

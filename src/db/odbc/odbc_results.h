@@ -35,8 +35,6 @@ struct ResultShape {
 
 // What is kept between executions of a prepared statement.
 struct PreparedResults {
-  // A data change rewritten to return one row per row it changed: the rows are its count.
-  bool rows_are_count = false;
   std::shared_ptr<const ResultShape> shape;  // filled at the first execution that returns rows
 };
 
