@@ -4,7 +4,8 @@
 
 namespace db::sqlite {
 
-// Turns off SQLite's memory statistics, which take a global lock around every allocation.
+// Turns off SQLite's memory statistics, which take a global lock around every allocation,
+// and the lock of each connection (its driver's too), which no second thread ever uses.
 // Without effect (and harmless) once the library is in use.
 void ConfigureLibrary();
 
