@@ -11,6 +11,9 @@ namespace velkaris {
 
 struct UnitOfWork {
   bool per_receipt = true;
+  // On SQLite, new document rows are inserted with their amounts instead of being read back
+  // and updated (see SetRowTotalsBeforeInsert); the rest of a unit of work is the same.
+  bool totals_before_insert = true;
   // A batch of receipts commits once this much time has passed since it began.
   int32_t commit_every_ms = 250;
   // POS payments without a receipt written in the open transaction, by POS payment id:

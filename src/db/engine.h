@@ -72,6 +72,7 @@ struct TableColumn {
   std::string name;
   std::string decl_type;
   bool primary_key = false;
+  bool has_default = true;  // a new row may get a value it was not given (unknown: assume so)
   // Read from decl_type by the connection that describes the table.
   ColumnKind kind = ColumnKind::kUntyped;
   int max_length = 0;  // of a text column, 0 when unbounded

@@ -1,5 +1,6 @@
 #include "db/recordset.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "db/column_type.h"
@@ -169,6 +170,11 @@ const WriteTarget& Recordset::Target() {
     auto it = target->shape->index.find(c.name);
     target->column_of.push_back(it == target->shape->index.end() ? -1 : it->second);
   }
+  std::vector<bool> selected(target->shape->columns.size(), false);
+  for (int t : target->column_of) {
+    if (t >= 0) selected[t] = true;
+  }
+  target->every_column = std::find(selected.begin(), selected.end(), false) == selected.end();
   for (size_t t = 0; t < target->shape->columns.size(); ++t) {
     if (target->shape->columns[t].primary_key) {
       target->keys.emplace_back(static_cast<int>(t), IndexOf(target->shape->columns[t].name));
@@ -242,6 +248,18 @@ void Recordset::Update() {
   } else {
     UpdateCurrent();
   }
+}
+
+bool Recordset::PendingRowIsWhole() {
+  if (!adding_) return false;
+  const WriteTarget& target = Target();
+  if (!target.every_column) return false;
+  for (size_t i = 0; i < columns_->size(); ++i) {
+    if (assigned_[i]) continue;
+    int t = target.column_of[i];
+    if (t < 0 || target.shape->columns[t].has_default) return false;
+  }
+  return true;
 }
 
 void Recordset::CancelUpdate() { adding_ = editing_ = false; }

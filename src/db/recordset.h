@@ -25,6 +25,7 @@ struct WriteTarget {
   std::shared_ptr<const Connection::TableShape> shape;
   std::vector<int> column_of;
   std::vector<std::pair<int, int>> keys;  // primary key: (table column, result column or -1)
+  bool every_column = false;              // every column of the table is a result column
 };
 
 class Recordset {
@@ -54,6 +55,20 @@ class Recordset {
   // Writes the pending new or changed record.
   void Update();
   void CancelUpdate();
+  // Whether the pending new record shows field for field what the table will hold once it
+  // is inserted: every column of the table is a field, and no field left unassigned has a
+  // default (it stays Null). What a trigger might change is not known here.
+  bool PendingRowIsWhole();
+  // The pending record's values, to put back after an attempt that failed halfway.
+  struct Pending {
+    std::vector<Value> values;
+    std::vector<bool> assigned;
+  };
+  Pending SavePending() const { return {buffer_, assigned_}; }
+  void RestorePending(Pending pending) {
+    buffer_ = std::move(pending.values);
+    assigned_ = std::move(pending.assigned);
+  }
   void Close();
   int State() const { return open_ ? 1 : 0; }
 

@@ -54,6 +54,37 @@ TEST_F(RecordsetTest, AddNewInsertsOnlyAssignedColumnsAndKeepsDefaults) {
   EXPECT_TRUE(check->Eof());
 }
 
+// A pending new record shows what the table will hold only when every column is a field
+// and every field left unassigned has no default.
+TEST_F(RecordsetTest, APendingRowIsWholeWithEveryColumnAndNoDefaultLeftOut) {
+  auto rs = back().OpenRecordset("select * from tabTestateScontrini where 1=2", kStatic, kPessimistic);
+  EXPECT_FALSE(rs->PendingRowIsWhole());  // nothing pending
+  rs->AddNew();
+  rs->Set("idTestata", Value(7));
+  EXPECT_FALSE(rs->PendingRowIsWhole());  // TotaleImporto and its like default to 0
+  for (const char* c : {"TotaleImponibile", "TotaleIva", "TotaleImporto"}) rs->Set(c, Value(1.5));
+  EXPECT_TRUE(rs->PendingRowIsWhole());
+  Recordset::Pending before = rs->SavePending();
+  rs->Set("NumeroScontrino", Value("12"));
+  rs->RestorePending(before);
+  EXPECT_TRUE(rs->Field("NumeroScontrino").IsNull());
+  rs->Update();
+  EXPECT_EQ(CStr(back().OpenRecordset("select NumeroScontrino from tabTestateScontrini where idTestata=7")
+                     ->Field(0)
+                     .DebugString()),
+            "Null");
+
+  auto some = back().OpenRecordset("select idDettaglio, Barcode from tabDettaglioScontrini where 1=2", kStatic,
+                                   kPessimistic);
+  some->AddNew();
+  some->Set("idDettaglio", Value(1));
+  EXPECT_FALSE(some->PendingRowIsWhole());  // other columns are not fields
+  auto all = back().OpenRecordset("select * from tabDettaglioScontrini where 1=2", kStatic, kPessimistic);
+  all->AddNew();
+  all->Set("idDettaglio", Value(1));
+  EXPECT_TRUE(all->PendingRowIsWhole());
+}
+
 TEST_F(RecordsetTest, UpdateChangesOnlyTheCurrentRow) {
   InsertHeader(1, 10);
   InsertHeader(2, 20);

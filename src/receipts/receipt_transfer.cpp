@@ -227,7 +227,7 @@ bool Transfer::Record(clsSincroTestataScontrino& record) {
       return false;
     }
     if (article) {
-      AggiornaTotaliRiga(ctx_, new_id, "tabDettaglioScontrini", ctx_.connDbLocale.get(), 0);
+      if (!row.totals_written) AggiornaTotaliRiga(ctx_, new_id, "tabDettaglioScontrini", ctx_.connDbLocale.get(), 0);
       if (!OmaggioMovement(new_id)) return false;
       if (id_buono > 0) CollectVoucher(id_buono);
     }

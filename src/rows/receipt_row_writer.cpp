@@ -7,6 +7,7 @@
 #include "db/recordset.h"
 #include "lookups/article_lookups.h"
 #include "lookups/row_lookups.h"
+#include "rows/row_engine.h"
 #include "rows/unit_conversion.h"
 #include "data/configuration.h"
 #include "core/failure.h"
@@ -75,7 +76,8 @@ void WriteCosts(db::Recordset& rs, const RigaScontrino& row, const ArticleCompon
   }
 }
 
-void WriteSaleRow(Context& ctx, int32_t id, int32_t id_testata, RigaScontrino& row, db::Recordset& pos) {
+// Returns whether the row was written with its amounts.
+bool WriteSaleRow(Context& ctx, int32_t id, int32_t id_testata, RigaScontrino& row, db::Recordset& pos) {
   int32_t id_articolo = GetIdArticoloCorretto(ctx, row.Barcode, false);
   auto rs = ctx.connDbLocale->OpenRecordset("select * from tabDettaglioScontrini where 1=2", db::kStatic,
                                             db::kPessimistic);
@@ -133,8 +135,10 @@ void WriteSaleRow(Context& ctx, int32_t id, int32_t id_testata, RigaScontrino& r
   r.Set("idUtente_Comanda", db::Value(UtenteDaOperatore(ctx, row.IdOperatore_Riga, *ctx.connDbLocale)));
   r.Set("DataCreaz", db::Value(ctx.clock.Now()));
   r.Set("DataAgg", db::Value(ctx.clock.Now()));
+  bool totals = SetRowTotalsBeforeInsert(ctx, "tabDettaglioScontrini", *ctx.connDbLocale, r, 0);
   r.Update();
   r.Close();
+  return totals;
 }
 
 void WriteDownPayment(Context& ctx, int32_t acconto, int32_t id_riga, const RigaScontrino& row, db::Recordset& pos) {
@@ -158,11 +162,12 @@ int32_t funCreaRecordsetScontrino(Context& ctx, int32_t id_testata, RigaScontrin
   int32_t result = 0;
   Guarded(ctx, "funCreaRecordsetScontrino", [&] {
     auto pos = ctx.connDbPuntoCassa->OpenRecordset(PosRowQuery(row), db::kStatic, db::kReadOnly);
+    row.totals_written = false;
     int32_t id = funGetNuovoIdGENERICO(ctx, "tabDettaglioScontrini", "idDettaglio", *ctx.connDbLocale, -1, -1);
     if (row.Barcode.empty()) {
       WriteTextOnlyRow(ctx, id, id_testata, row, *pos);
     } else {
-      WriteSaleRow(ctx, id, id_testata, row, *pos);
+      row.totals_written = WriteSaleRow(ctx, id, id_testata, row, *pos);
     }
     result = id;
     ++ctx.account.written.rows;

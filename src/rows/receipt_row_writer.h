@@ -42,6 +42,7 @@ struct RigaScontrino {
   int32_t idDettaglioPOS = -1;
   int32_t kind = 1;               // receipt kind 1 or 2
   int32_t IdOperatore_Riga = -1;
+  bool totals_written = false;    // out: the row was stored with its amounts
 };
 
 // Appends the row to tabDettaglioScontrini of back-office receipt `id_testata` (and a

@@ -49,6 +49,66 @@ TEST_F(RowEngineTest, GrossPricesWithADiscount) {
   EXPECT_TRUE(ErrorLogLines().empty());
 }
 
+// Inside a receipt's unit of work on SQLite a new row gets its amounts before the insert:
+// one statement instead of insert, read back and update, and the same stored row.
+TEST_F(RowEngineTest, ANewRowOfAUnitOfWorkIsInsertedWithTheAmountsAnUpdateWouldGiveIt) {
+  UseUnitsOfWork();
+  const testing_support::Columns columns = {
+      {"prezzoVendita", Value(9.99)},  {"Quantita2", Value(3.0)},   {"Quantita", Value(99.0)},
+      {"Sconto1", Value(10.0)},        {"Sconto3", Value(5.0)},     {"aliquotaIva", Value(22.0)},
+      {"CostoImporto", Value(4.2)},    {"CostoSconto2", Value(3.0)}, {"PrezzoVenditaNettoIva", Value(8.19)}};
+  Row(1, columns);
+  AggiornaTotaliRiga(ctx, 1, "tabDettaglioScontrini", nullptr, 0.05);
+
+  db::Connection& c = *ctx.connDbLocale;
+  auto pending = [&](int id, testing_support::Columns values) {
+    auto rs = c.OpenRecordset("select * from tabDettaglioScontrini where 1=2", db::kStatic, db::kPessimistic);
+    rs->AddNew();
+    rs->Set("idDettaglio", Value(id));
+    rs->Set("idTestata", Value(1));
+    rs->Set("Barcode", Value("8001"));
+    for (const auto& [name, value] : values) rs->Set(name, value);
+    return rs;
+  };
+  auto outside = pending(2, columns);
+  EXPECT_FALSE(SetRowTotalsBeforeInsert(ctx, "tabDettaglioScontrini", c, *outside, 0.05));  // no transaction
+  EXPECT_TRUE(outside->Field("TotaleNettoSconto").IsNull());
+
+  c.BeginTransaction();
+  auto rs = pending(2, columns);
+  ASSERT_TRUE(SetRowTotalsBeforeInsert(ctx, "tabDettaglioScontrini", c, *rs, 0.05));
+  uint64_t before = c.statement_count();
+  rs->Update();
+  EXPECT_EQ(c.statement_count() - before, 1u);
+  c.CommitTransaction();
+  auto stored = [&](int id) {
+    auto r = c.OpenRecordset("select * from tabDettaglioScontrini where idDettaglio=" + std::to_string(id));
+    std::string out;
+    for (int i = 0; i < r->FieldCount(); ++i) {
+      if (r->FieldName(i) != "idDettaglio") out += r->FieldName(i) + "=" + r->Field(i).DebugString() + " ";
+    }
+    return out;
+  };
+  EXPECT_NE(stored(1).find("TotaleNettoSconto=25,6 "), std::string::npos) << stored(1);  // 25.62 to the step
+  EXPECT_EQ(stored(2), stored(1));
+
+  // A quantity that cannot be computed: the record is left as it was, and the amounts are
+  // computed after the insert, where the failure is logged as before.
+  c.BeginTransaction();
+  auto bad = pending(3, {{"prezzoVendita", Value(2.0)}, {"Quantita2", Value()}});
+  db::Recordset::Pending as_given = bad->SavePending();
+  EXPECT_FALSE(SetRowTotalsBeforeInsert(ctx, "tabDettaglioScontrini", c, *bad, 0));
+  EXPECT_EQ(bad->SavePending().assigned, as_given.assigned);
+  EXPECT_TRUE(ErrorLogLines().empty());
+  c.RollbackTransaction();
+
+  ctx.uow.totals_before_insert = false;  // as on SQL Server
+  c.BeginTransaction();
+  auto off = pending(4, columns);
+  EXPECT_FALSE(SetRowTotalsBeforeInsert(ctx, "tabDettaglioScontrini", c, *off, 0.05));
+  c.RollbackTransaction();
+}
+
 TEST_F(RowEngineTest, DiscountsCascadeAndTheStepRoundsTotals) {
   Row(1, {{"prezzoVendita", Value(100.0)}, {"Quantita2", Value(1.0)}, {"Sconto1", Value(10.0)},
           {"Sconto2", Value(10.0)}, {"aliquotaIva", Value(22.0)}});

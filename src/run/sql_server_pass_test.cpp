@@ -202,6 +202,9 @@ TEST_F(SqlServerPassTest, OneReceiptAsAUnitOfWorkGoesThroughFreeTdsAsOnTheEmbedd
 
 void SqlServerPassTest::CheckPass() {
   Scenario();
+  // On SQL Server, where triggers may change a new row, rows are read back for their
+  // amounts: the embedded run that scripts the server does the same.
+  ctx.uow.totals_before_insert = false;
   RecordEmbeddedRun();
   std::vector<std::string> embedded_errors = ErrorLogLines();
   std::vector<std::string> embedded_sync = SyncLogLines();

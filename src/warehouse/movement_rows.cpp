@@ -39,7 +39,8 @@ void WriteVat(Context& ctx, db::Recordset& r, int32_t id_articolo, double aliquo
   }
 }
 
-void WriteArticleRow(Context& ctx, db::Connection& connection, const std::string& table, int32_t tipo,
+// Returns whether the row was written with its amounts.
+bool WriteArticleRow(Context& ctx, db::Connection& connection, const std::string& table, int32_t tipo,
                      int32_t id, int32_t id_testata, RigaMovimento& row, int32_t id_magazzino, double aliquota,
                      int32_t id_reparto) {
   int32_t id_articolo = GetIdArticoloCorretto(ctx, row.Barcode, false);
@@ -99,8 +100,10 @@ void WriteArticleRow(Context& ctx, db::Connection& connection, const std::string
     r.Set("idDettaglioScontrino", db::Value(row.idDettaglioScontrino));
   }
   r.Set("DataCreaz", db::Value(ctx.clock.Now()));
+  bool totals = SetRowTotalsBeforeInsert(ctx, table, connection, r, row.ArrotondamentoValuta);
   r.Update();
   r.Close();
+  return totals;
 }
 
 void WriteDescriptiveRow(Context& ctx, db::Connection& connection, const std::string& table, int32_t id,
@@ -222,7 +225,7 @@ int32_t ScriviRigaMovimentoMagazzino(Context& ctx, db::Connection& connection, i
     bool found = false;
     double rate = funGetAliquotaIvaByCodice(ctx, std::string(util::Trim(row.CodiceIva)), nullptr, found);
     result = funCreaRecordsetDettaglio(ctx, connection, tipo_documento, id_testata, row, id_magazzino, rate, -1);
-    AggiornaTotaliRiga(ctx, result, table, &connection, row.ArrotondamentoValuta);
+    if (!row.totals_written) AggiornaTotaliRiga(ctx, result, table, &connection, row.ArrotondamentoValuta);
     std::string tipo = funGetTipoMovimentoDaCausale(ctx, std::to_string(id_causale), &connection);
     Giacenze_AggiornaGiacenza(ctx, connection, id_magazzino, row.Barcode, std::fabs(row.Quantita), tipo);
   });
@@ -240,10 +243,11 @@ int32_t funCreaRecordsetDettaglio(Context& ctx, db::Connection& connection, int3
     if (tipo_documento != 0 && tipo_documento != 3 && tipo_documento != 4) {
       throw db::Error("Document type " + std::to_string(tipo_documento) + " has no movement row writer.");
     }
+    row.totals_written = false;
     int32_t id = funGetNuovoIdGENERICO(ctx, detail, "idDettaglio", connection, -1, -1);
     if (!row.Barcode.empty()) {
-      WriteArticleRow(ctx, connection, detail, tipo_documento, id, id_testata, row, id_magazzino, aliquota_iva,
-                      id_reparto);
+      row.totals_written = WriteArticleRow(ctx, connection, detail, tipo_documento, id, id_testata, row, id_magazzino,
+                                           aliquota_iva, id_reparto);
     } else {
       WriteDescriptiveRow(ctx, connection, detail, id, id_testata, row, id_magazzino);
     }

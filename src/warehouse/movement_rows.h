@@ -34,6 +34,7 @@ struct RigaMovimento {
   double Volume = 0;
   double ArrotondamentoValuta = 0;  // rounding step of the row totals
   int32_t idDettaglioScontrino = -1;
+  bool totals_written = false;  // out: the row writer stored the amounts with the row
 };
 
 // Writes the row of a movement (kit components instead of a kit, when the causale explodes

@@ -290,7 +290,9 @@ std::vector<TableColumn> OdbcEngine::Columns(const std::string& table) {
   if (sqlite_) {
     ResultSet info = Query("PRAGMA table_info(\"" + table + "\")");
     for (const auto& r : info.rows) {
-      cols.push_back({CStr(r[1]), r[2].IsNull() ? "" : CStr(r[2]), !r[5].IsNull() && CLng(r[5]) > 0});
+      TableColumn c{CStr(r[1]), r[2].IsNull() ? "" : CStr(r[2]), !r[5].IsNull() && CLng(r[5]) > 0};
+      c.has_default = !r[4].IsNull();
+      cols.push_back(std::move(c));
     }
     return cols;
   }

@@ -301,6 +301,7 @@ std::vector<TableColumn> SqliteEngine::Columns(const std::string& table) {
     const unsigned char* type = sqlite3_column_text(st.get(), 2);
     c.decl_type = type ? reinterpret_cast<const char*>(type) : "";
     c.primary_key = sqlite3_column_int(st.get(), 5) > 0;
+    c.has_default = sqlite3_column_type(st.get(), 4) != SQLITE_NULL;
     cols.push_back(std::move(c));
   }
   return cols;
