@@ -50,7 +50,7 @@ void Connection::Close() {
   if (!engine_) throw Error("Operation is not allowed when the object is closed.", 3704);
   engine_->Close();  // an open transaction is rolled back by the backend
   engine_.reset();
-  in_transaction_ = false;
+  in_transaction_ = snapshot_ = false;
   ForgetKeptNewIds();
   cache_.Clear();
   deferred_.clear();
@@ -70,8 +70,25 @@ void Connection::RunDeferredWrites() {
   defer_writes_ = defer;
 }
 
+void Connection::BeginSnapshot() {
+  if (in_transaction_ || snapshot_ || !sqlite_) return;
+  Before("BEGIN DEFERRED");
+  snapshot_ = Counted([&] { return engine_->BeginSnapshot(); });
+}
+
+void Connection::EndSnapshot() {
+  if (!snapshot_) return;
+  snapshot_ = false;
+  Before("END TRANSACTION");
+  Counted([&] {
+    engine_->EndSnapshot();
+    return 0;
+  });
+}
+
 void Connection::BeginTransaction() {
   if (in_transaction_) throw Error("A transaction is already open on this connection.");
+  EndSnapshot();
   Before("BEGIN TRANSACTION");
   cache_.Clear();  // a new snapshot: what others wrote since is visible again
   engine_->BeginTransaction();

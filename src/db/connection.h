@@ -59,6 +59,10 @@ class Connection {
   void CommitTransaction();
   void RollbackTransaction();
   bool InTransaction() const { return in_transaction_; }
+  // Reads only, until EndSnapshot: one read transaction where the backend has one (see
+  // Engine::BeginSnapshot). A transaction begun meanwhile ends the snapshot first.
+  void BeginSnapshot();
+  void EndSnapshot();
   void Savepoint(const std::string& name);
   void RollbackToSavepoint(const std::string& name);
   void ReleaseSavepoint(const std::string& name);
@@ -135,6 +139,7 @@ class Connection {
   uint64_t statements_ = 0;
   uint64_t refused_ = 0;
   bool in_transaction_ = false;
+  bool snapshot_ = false;
   bool sqlite_ = false;
   QueryCache cache_;
   bool defer_writes_ = false;

@@ -102,6 +102,12 @@ class Engine {
   virtual void Savepoint(const std::string& name) = 0;
   virtual void RollbackToSavepoint(const std::string& name) = 0;
   virtual void ReleaseSavepoint(const std::string& name) = 0;
+
+  // A read transaction: the reads that follow see one snapshot of the database and take its
+  // read lock once instead of once each, without keeping anyone from writing. False where
+  // the backend has none worth taking (SQL Server, whose reads hold no snapshot).
+  virtual bool BeginSnapshot() { return false; }
+  virtual void EndSnapshot() {}
 };
 
 }  // namespace db

@@ -51,6 +51,10 @@ ReceiptBatch::~ReceiptBatch() {
   if (ctx_.connDbPuntoCassa) {
     ctx_.connDbPuntoCassa->DropDeferredWrites(0);
     ctx_.connDbPuntoCassa->set_defer_writes(false);
+    try {
+      if (ctx_.connDbPuntoCassa->State() == 1) ctx_.connDbPuntoCassa->EndSnapshot();
+    } catch (...) {
+    }
   }
   ctx_.uow.payments_to_flag.clear();
 }
@@ -63,10 +67,13 @@ uint64_t ReceiptBatch::Refused() const {
   return n;
 }
 
+// While a batch is open the front office is only read (its writes wait for the commit): its
+// reads share one snapshot and take its read lock once.
 void ReceiptBatch::Begin() {
   if (ctx_.back_office().InTransaction()) return;
   ctx_.back_office().BeginTransaction();
   ctx_.connDbPuntoCassa->set_defer_writes(true);
+  ctx_.connDbPuntoCassa->BeginSnapshot();
   began_tick_ = ctx_.clock.TickCount();
   written_at_begin_ = ctx_.account.written;
 }
@@ -162,6 +169,7 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
   ctx_.uow.payments_to_flag.clear();
   ctx_.account.written = written_at_begin_;
   ctx_.connDbPuntoCassa->DropDeferredWrites(0);
+  ctx_.connDbPuntoCassa->EndSnapshot();
 }
 
 void ReceiptBatch::Commit() {

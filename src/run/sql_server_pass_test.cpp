@@ -167,12 +167,14 @@ class SqlServerPassTest : public testing_support::ShopTest {
 
   void CheckPass();
 
-  // What the embedded run sent to `side`, but the release of a savepoint, which SQL Server
-  // does not have.
+  // What the embedded run sent to `side`, but the release of a savepoint and the read
+  // transactions of the front office, which SQL Server does not have.
   std::vector<std::string> Sent(const std::string& side) {
     std::vector<std::string> out;
     for (const std::string& sql : embedded_[side]) {
-      if (sql.rfind("RELEASE SAVEPOINT", 0) != 0) out.push_back(sql);
+      if (sql.rfind("RELEASE SAVEPOINT", 0) != 0 && sql != "BEGIN DEFERRED" && sql != "END TRANSACTION") {
+        out.push_back(sql);
+      }
     }
     return out;
   }

@@ -11,6 +11,7 @@
 #include "testing/builders.h"
 #include "testing/fault_injector.h"
 #include "testing/shop_fixture.h"
+#include "util/text.h"
 #include "warehouse/warehouse_transfer.h"
 
 namespace velkaris {
@@ -150,6 +151,38 @@ TEST_F(UnitsOfWorkTest, ABadReceiptRollsBackAloneIsRecordedAndGoesInOnceRepaired
   EXPECT_EQ(Count("tabSincroErrori"), 0);
   EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 1);
   EXPECT_EQ(Flagged("1=1"), 5);
+}
+
+// While a batch is open the front office is only read, in one snapshot; its flags are
+// written after the snapshot, once the back office has committed.
+TEST_F(UnitsOfWorkTest, TheFrontOfficeIsReadInOneSnapshotPerBatchAndWrittenAfterIt) {
+  ThreeReceipts();
+  std::vector<std::string> front;
+  ctx.connection_created = [&](db::Connection& c) {
+    c.set_statement_hook([&front, &c, this](const std::string& sql) {
+      if (c.ConnectionString().find(dbs.front_path) != std::string::npos) front.push_back(sql);
+    });
+  };
+  Run();
+  ASSERT_EQ(Flagged("1=1"), 5);
+  int snapshots = 0, reads_inside = 0;
+  bool inside = false;
+  for (const std::string& sql : front) {
+    if (sql == "BEGIN DEFERRED") {
+      EXPECT_FALSE(inside);
+      inside = true;
+      ++snapshots;
+    } else if (sql == "END TRANSACTION") {
+      EXPECT_TRUE(inside);
+      inside = false;
+    } else if (inside) {
+      EXPECT_TRUE(util::StartsWithNoCase(util::Trim(sql), "select")) << sql;
+      ++reads_inside;
+    }
+  }
+  EXPECT_FALSE(inside);
+  EXPECT_GE(snapshots, 1);
+  EXPECT_GE(reads_inside, 3);  // the rows of each receipt at least
 }
 
 TEST_F(UnitsOfWorkTest, ARowOfAnotherCausaleNoLongerBringsItsReceiptBack) {

@@ -388,6 +388,17 @@ void OdbcEngine::BeginTransaction() {
   in_transaction_ = true;
 }
 
+// SQLite through its driver: a deferred transaction, as on the embedded backend.
+bool OdbcEngine::BeginSnapshot() {
+  if (!dbc_ || !sqlite_) return false;
+  Run("BEGIN DEFERRED", {}, true, nullptr);
+  return true;
+}
+
+void OdbcEngine::EndSnapshot() {
+  if (dbc_ && sqlite_) Run("COMMIT", {}, true, nullptr);
+}
+
 void OdbcEngine::CommitTransaction() {
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
   RequireTransactionIntact();

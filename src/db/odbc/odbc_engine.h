@@ -34,6 +34,8 @@ class OdbcEngine : public Engine {
   void Savepoint(const std::string& name) override;
   void RollbackToSavepoint(const std::string& name) override;
   void ReleaseSavepoint(const std::string& name) override;
+  bool BeginSnapshot() override;
+  void EndSnapshot() override;
 
   bool is_sqlite() const { return sqlite_; }
   bool is_sql_server() const { return sql_server_; }

@@ -144,6 +144,10 @@ void SqliteEngine::RollbackTransaction() {
   if (open) Run("ROLLBACK");
 }
 
+void SqliteEngine::EndSnapshot() {
+  if (db_ && !sqlite3_get_autocommit(db_)) Run("COMMIT");
+}
+
 void SqliteEngine::Run(const std::string& sql) {
   if (!db_) throw Error("Operation is not allowed when the object is closed.", 3704);
   RequireTransactionIntact();

@@ -39,6 +39,11 @@ class SqliteEngine : public Engine {
   void Savepoint(const std::string& name) override { Run("SAVEPOINT " + name); }
   void RollbackToSavepoint(const std::string& name) override { Run("ROLLBACK TO " + name); }
   void ReleaseSavepoint(const std::string& name) override { Run("RELEASE " + name); }
+  bool BeginSnapshot() override {
+    Run("BEGIN DEFERRED");
+    return true;
+  }
+  void EndSnapshot() override;
 
  private:
   sqlite3_stmt* Prepare(const std::string& sql);

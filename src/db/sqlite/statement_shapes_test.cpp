@@ -225,6 +225,33 @@ TEST(QueryCache, KeepsReReadTablesOnlyBetweenTheWritesOfItsOwnTransaction) {
   c.RollbackTransaction();
 }
 
+// A snapshot reads one state of the database and lets others write meanwhile.
+TEST(SqliteTransactions, ASnapshotSeesOneStateWhileOthersWrite) {
+  testing_support::TempDatabases dbs;
+  db::Connection& reader = *dbs.back;
+  db::Connection writer;
+  writer.Open("Provider=SQLite;Data Source=" + dbs.back_path + ";");
+  writer.Execute("insert into tabValute (Valuta) values ('EUR')");
+  auto count = [&] { return CLng(testing_support::Scalar(reader, "select count(*) from tabValute")); };
+
+  reader.BeginSnapshot();
+  EXPECT_EQ(count(), 1);
+  writer.BeginTransaction();  // the writer is not kept waiting by the reader
+  writer.Execute("insert into tabValute (Valuta) values ('USD')");
+  writer.CommitTransaction();
+  EXPECT_EQ(count(), 1);  // still the snapshot
+  reader.EndSnapshot();
+  EXPECT_EQ(count(), 2);
+
+  reader.BeginSnapshot();
+  EXPECT_EQ(count(), 2);
+  reader.BeginTransaction();  // a transaction ends the snapshot first
+  reader.Execute("insert into tabValute (Valuta) values ('CHF')");
+  reader.CommitTransaction();
+  reader.EndSnapshot();  // nothing left to end
+  EXPECT_EQ(CLng(testing_support::Scalar(writer, "select count(*) from tabValute")), 3);
+}
+
 TEST(SqliteTransactions, NothingRunsOnItsOwnAfterSqliteEndedTheTransaction) {
   testing_support::TempDatabases dbs;
   db::Connection& c = *dbs.back;
