@@ -154,7 +154,7 @@ int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<
   }
   return Counted([&] {
     Before(sql);
-    cache_.Written(sql);
+    cache_.Written(sql, params);
     return engine_->Execute(sql, params);
   });
 }

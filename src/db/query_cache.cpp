@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "util/text.h"
 
@@ -169,6 +170,7 @@ std::shared_ptr<const QueryCache::ReadFacts> QueryCache::FactsOf(const std::stri
     if (w == "*") facts->every_column = true;
     if (w.size() > 1 || NameChar(w[0])) facts->names.push_back(Bare(w));
   }
+  facts->point_read = facts->tables.size() == 1 && PinnedByWhereTail(sql, facts->tables[0]).has_value();
   std::sort(facts->names.begin(), facts->names.end());
   facts->names.erase(std::unique(facts->names.begin(), facts->names.end()), facts->names.end());
   if (key) {
@@ -189,16 +191,28 @@ void QueryCache::Store(const std::string& sql, std::shared_ptr<ResultSet> result
   if (!columns_only && !facts->master_only && !(re_read && facts->kept_in_transaction)) return;
   if (entries_.size() >= kMaxEntries) Clear();
   if (!entries_.emplace(sql, std::move(result)).second) return;
+  std::vector<PinnedColumn> pinned;
+  if (!columns_only && facts->point_read) {
+    if (auto p = PinnedByWhereTail(sql, facts->tables[0])) pinned.push_back(std::move(*p));
+  }
   for (const std::string& t : facts->tables) {
     std::vector<Group>& groups = by_table_[t];
     auto g = std::find_if(groups.begin(), groups.end(),
                           [&](const Group& x) { return x.facts == facts && x.columns_only == columns_only; });
-    if (g == groups.end()) g = groups.insert(groups.end(), Group{facts, columns_only, {}});
-    g->keys.push_back(sql);
+    if (g == groups.end()) {
+      g = groups.insert(groups.end(), Group{facts, columns_only, {}, pinned.empty() ? "" : pinned[0].column, {}});
+    }
+    auto point = std::find_if(pinned.begin(), pinned.end(),
+                              [&](const PinnedColumn& p) { return p.column == g->point_column; });
+    if (!g->point_column.empty() && point != pinned.end()) {
+      g->by_value[point->value].push_back(sql);
+    } else {
+      g->keys.push_back(sql);
+    }
   }
 }
 
-void QueryCache::Written(const std::string& sql) {
+void QueryCache::Written(const std::string& sql, const std::vector<Value>& params) {
   if (entries_.empty()) return;
   Scanner scan(sql);
   std::string_view verb = scan.Next();
@@ -223,30 +237,67 @@ void QueryCache::Written(const std::string& sql) {
     }
     return;
   }
-  // UPDATE t SET ... FROM a, b: the target may be an alias of a table of the FROM list.
   bool from = HasFromWord(sql);
+  std::vector<std::string> read;
+  if (from) read = TablesRead(sql);
+  bool target_named = std::find(read.begin(), read.end(), table) != read.end();
   if (!from && by_table_.find(table) == by_table_.end()) return;
   std::vector<std::string> set;
   bool known = ColumnsSet(sql, &set);
-  Forget(table, known ? &set : nullptr);
-  if (from) {
-    for (const std::string& read : TablesRead(sql)) Forget(read, known ? &set : nullptr);
+  std::optional<std::vector<PinnedColumn>> pinned;
+  Forget(table, known ? &set : nullptr, [&]() -> const std::vector<PinnedColumn>& {
+    if (pinned) return *pinned;
+    pinned.emplace();
+    if (!known) return *pinned;
+    if (from) return *pinned = PinnedColumns(sql, table, params);  // a join may pin it
+    if (auto p = PinnedByWhereTail(sql, table, params)) pinned->push_back(std::move(*p));
+    return *pinned;
+  });
+  // UPDATE t SET ... FROM a, b: t is written, the others only read, unless t is an alias
+  // of one of them: then any may be written.
+  if (from && !target_named) {
+    for (const std::string& t : read) Forget(t, known ? &set : nullptr);
   }
 }
 
-void QueryCache::Forget(const std::string& table, const std::vector<std::string>* set) {
+void QueryCache::Forget(const std::string& table, const std::vector<std::string>* set,
+                        const std::function<const std::vector<PinnedColumn>&()>& pinned_by) {
+  const std::vector<PinnedColumn> none;
   auto groups = by_table_.find(table);
   if (groups == by_table_.end()) return;
+  auto names = [](const ReadFacts& facts, const std::string& c) {
+    return std::binary_search(facts.names.begin(), facts.names.end(), c);
+  };
   auto untouched = [&](const ReadFacts& facts) {
-    return set && !facts.every_column && std::none_of(set->begin(), set->end(), [&](const std::string& c) {
-             return std::binary_search(facts.names.begin(), facts.names.end(), c);
-           });
+    return set && !facts.every_column &&
+           std::none_of(set->begin(), set->end(), [&](const std::string& c) { return names(facts, c); });
+  };
+  auto forget = [&](const std::vector<std::string>& keys) {
+    for (const std::string& key : keys) entries_.erase(key);
   };
   std::vector<Group>& list = groups->second;
   list.erase(std::remove_if(list.begin(), list.end(),
-                            [&](const Group& g) {
+                            [&](Group& g) {
                               if (g.columns_only || untouched(*g.facts)) return false;
-                              for (const std::string& key : g.keys) entries_.erase(key);
+                              const std::vector<PinnedColumn>& pinned =
+                                  g.point_column.empty() || !pinned_by ? none : pinned_by();
+                              auto point = std::find_if(pinned.begin(), pinned.end(), [&](const PinnedColumn& p) {
+                                return p.column == g.point_column;
+                              });
+                              bool about_one_value = !g.point_column.empty() && point != pinned.end() && set &&
+                                                     std::find(set->begin(), set->end(), g.point_column) == set->end();
+                              forget(g.keys);
+                              g.keys.clear();
+                              if (about_one_value) {
+                                // Only the reads of the rows it writes.
+                                auto same = g.by_value.find(point->value);
+                                if (same != g.by_value.end()) {
+                                  forget(same->second);
+                                  g.by_value.erase(same);
+                                }
+                                return g.by_value.empty();
+                              }
+                              for (const auto& [value, keys] : g.by_value) forget(keys);
                               return true;
                             }),
              list.end());

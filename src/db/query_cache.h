@@ -7,17 +7,20 @@
 // has no triggers), and a receipt reads the same article, header or reason several times
 // between two of its own writes. A write of this connection to a kept table forgets the
 // answers that read it, except, for an UPDATE, those that name none of the columns it sets
-// (stock written to an article leaves its units of measure as they were); a rollback, a
-// commit or a new transaction forgets everything.
+// (stock written to an article leaves its units of measure as they were) and those about
+// other rows (the article read by its id, when another article's id is updated); a
+// rollback, a commit or a new transaction forgets everything.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "db/engine.h"
+#include "db/pinned_columns.h"
 
 namespace db {
 
@@ -36,8 +39,9 @@ class QueryCache {
   // Keeps the answer of a query when the policy allows it; `in_transaction` tells whether
   // the connection's transaction is open.
   void Store(const std::string& sql, std::shared_ptr<ResultSet> result, bool in_transaction);
-  // A statement that may write: forgets the answers that read what it writes.
-  void Written(const std::string& sql);
+  // A statement that may write: forgets the answers that read what it writes. `params` are
+  // the values of its '?' marks.
+  void Written(const std::string& sql, const std::vector<Value>& params = {});
   void Clear() {
     entries_.clear();
     by_table_.clear();
@@ -50,22 +54,29 @@ class QueryCache {
     bool master_only = false;                              // every table is master data
     bool kept_in_transaction = false;                      // every table is master data or read again
     bool every_column = false;                             // "*": it depends on every column
+    bool point_read = false;  // of one table, its conditions pin a column ("where idArticolo=5")
     std::vector<std::string> names;                        // the names it mentions, lower case, sorted
   };
 
  private:
-  // The kept reads of one table that have one shape, forgotten together.
+  // The kept reads of one table that have one shape, forgotten together, or by the value
+  // they pin their point column to ("... where idArticolo=5": idarticolo, 5).
   struct Group {
     std::shared_ptr<const ReadFacts> facts;
     bool columns_only = false;      // "where 1=2" reads: only the table's shape
     std::vector<std::string> keys;  // of entries_; some may be gone already
+    std::string point_column;
+    std::unordered_map<std::string, std::vector<std::string>> by_value;  // pinned value -> keys
   };
   // The facts of a read, worked out once per shape of result (the columns of a prepared
   // statement are shared by all its results).
   std::shared_ptr<const ReadFacts> FactsOf(const std::string& sql, const ResultSet& result);
   // Forgets the answers that read `table`, except its "where 1=2" columns and, when `set`
-  // lists the columns an UPDATE sets, the answers that name none of them.
-  void Forget(const std::string& table, const std::vector<std::string>* set);
+  // lists the columns an UPDATE sets, the answers that name none of them or that pin a
+  // column it does not set to another value than the update pins it to (`pinned`).
+  // `pinned` is worked out on first need.
+  void Forget(const std::string& table, const std::vector<std::string>* set,
+              const std::function<const std::vector<PinnedColumn>&()>& pinned = nullptr);
   ReadCache policy_ = ReadCache::kOff;
   std::unordered_map<std::string, std::shared_ptr<ResultSet>> entries_;
   std::unordered_map<std::string, std::vector<Group>> by_table_;

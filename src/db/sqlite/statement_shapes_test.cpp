@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "db/dialect.h"
+#include "db/pinned_columns.h"
 #include "db/query_cache.h"
 #include "db/recordset.h"
 #include "db/sqlite/literal_parameters.h"
@@ -171,6 +172,86 @@ TEST(QueryCache, AnUpdateForgetsOnlyTheReadsThatNameAColumnItSets) {
                 "SET tabArticoli.UM = 'PZ'");  // a target it cannot tell: nothing is kept
   EXPECT_EQ(cache.Find(units), nullptr);
   EXPECT_EQ(cache.Find(barcode), nullptr);
+}
+
+TEST(PinnedColumns, TheRowsAStatementIsAbout) {
+  using P = std::vector<PinnedColumn>;
+  EXPECT_EQ(PinnedColumns("Select * from tabArticoli where idArticolo=5", "tabArticoli"), (P{{"idarticolo", "n5"}}));
+  EXPECT_EQ(PinnedColumns("select * from tabArticoli a where a.IdArticolo = 5.0 order by 1", "tabarticoli"),
+            (P{{"idarticolo", "n5"}}));
+  EXPECT_EQ(PinnedColumns("select * from tabBarcode where Barcode='8001 ' and idArticolo='7'", "tabBarcode"),
+            (P{{"barcode", "n8001"}, {"idarticolo", "n7"}}));  // numbers as text compare as numbers
+  EXPECT_EQ(PinnedColumns("UPDATE \"tabGiacenze\" SET \"Disponibile\" = ? WHERE \"IdGiacenza\" = ?", "tabGiacenze",
+                          {Value(2.5), Value(7)}),
+            (P{{"idgiacenza", "n7"}}));
+  // A join pins the written table's column through the other table's.
+  const std::string join =
+      "UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza FROM tabGiacenze INNER JOIN tabBarcode ON "
+      "tabGiacenze.Barcode = tabBarcode.barcode WHERE tabGiacenze.Barcode='80''1' and tabGiacenze.IdMagazzino=-1";
+  EXPECT_EQ(PinnedColumns(join, "tabBarcode"), (P{{"barcode", "t80'1"}}));
+  EXPECT_EQ(PinnedColumns(join, "tabGiacenze"), (P{{"barcode", "t80'1"}, {"idmagazzino", "n-1"}}));
+  for (const char* other : {"select * from tabArticoli where idArticolo=5 or idArticolo=6",
+                            "select * from tabArticoli where idArticolo<>5", "select * from tabArticoli where idArticolo in (5)",
+                            "select * from tabArticoli where idArticolo=5 and idArticolo=6",
+                            "select * from tabArticoli a left join tabBarcode b on a.idArticolo=b.idArticolo where a.idArticolo=5",
+                            "select * from tabArticoli where x.idArticolo=5", "select idArticolo from tabArticoli group by idArticolo having idArticolo=5",
+                            "delete from tabArticoli where idArticolo=5"}) {
+    EXPECT_EQ(PinnedColumns(other, "tabArticoli"), P{}) << other;
+  }
+
+  // Read from the end: the last condition only, and only after WHERE.
+  EXPECT_EQ(PinnedByWhereTail("Update tabArticoli set Giacenza=-1.000, Disponibile=-1.000 where idarticolo =  - 5 ;",
+                              "tabArticoli"),
+            (PinnedColumn{"idarticolo", "n-5"}));
+  EXPECT_EQ(PinnedByWhereTail("select * from tabBarcode where tabBarcode.Barcode='it''s'", "tabBarcode"),
+            (PinnedColumn{"barcode", "tit's"}));
+  EXPECT_EQ(PinnedByWhereTail("update t set a='?' where k=?", "t", {Value("X ")}), (PinnedColumn{"k", "tx"}));
+  for (const char* other : {"select * from t where a=1 and k=5", "select * from t where k>=5", "select * from t where k=5 order by k",
+                            "select * from t having k=5", "select * from t where k=x5", "select * from t where u.k=5",
+                            "select * from t where k='Caf\xc3\xa9'"}) {  // letters beyond ASCII fold elsewhere too
+    EXPECT_FALSE(PinnedByWhereTail(other, "t").has_value()) << other;
+  }
+}
+
+TEST(QueryCache, AnUpdateOfOneRowForgetsOnlyTheReadsOfThatRow) {
+  QueryCache cache;
+  cache.set_policy(ReadCache::kInTransaction);
+  auto one = std::make_shared<ResultSet>();
+  one->columns = std::make_shared<std::vector<ColumnInfo>>();  // one shape for the point reads
+  const std::string five = "Select * from tabArticoli where idArticolo=5", six = "Select * from tabArticoli where idArticolo=6";
+  const std::string stocked = "Select * from tabArticoli where Giacenza > 0";
+  auto store = [&] {
+    cache.Store(five, one, true);
+    cache.Store(six, one, true);
+    cache.Store(stocked, std::make_shared<ResultSet>(), true);
+  };
+  store();
+  cache.Written("Update tabArticoli set Movimentato=1 where IdArticolo=5");
+  EXPECT_EQ(cache.Find(five), nullptr);
+  EXPECT_NE(cache.Find(six), nullptr);
+  EXPECT_EQ(cache.Find(stocked), nullptr);
+  store();
+  cache.Written("UPDATE \"tabArticoli\" SET \"Giacenza\" = ? WHERE \"IdArticolo\" = ?", {Value(1.0), Value(6)});
+  EXPECT_NE(cache.Find(five), nullptr);
+  EXPECT_EQ(cache.Find(six), nullptr);
+  store();
+  cache.Written("update tabArticoli set idArticolo=5 where idArticolo=7");  // a row moves to another key
+  EXPECT_EQ(cache.Find(five), nullptr);
+  EXPECT_EQ(cache.Find(six), nullptr);
+  store();
+  cache.Written("update tabArticoli set Movimentato=1 where idArticolo=5 or idArticolo=6");
+  EXPECT_EQ(cache.Find(five), nullptr);
+  EXPECT_EQ(cache.Find(six), nullptr);
+
+  const std::string b80 = "Select * from tabBarcode where Barcode='80'", b81 = "Select * from tabBarcode where Barcode='81'";
+  auto barcode = std::make_shared<ResultSet>();
+  barcode->columns = std::make_shared<std::vector<ColumnInfo>>();  // another statement, another shape
+  cache.Store(b80, barcode, true);
+  cache.Store(b81, barcode, true);
+  cache.Written("UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza FROM tabGiacenze INNER JOIN tabBarcode "
+                "ON tabGiacenze.Barcode = tabBarcode.barcode WHERE tabGiacenze.Barcode='80 ' and tabGiacenze.IdMagazzino=1");
+  EXPECT_EQ(cache.Find(b80), nullptr);
+  EXPECT_NE(cache.Find(b81), nullptr);
 }
 
 // Articles, barcodes, movement headers and discount reasons read inside a transaction are
