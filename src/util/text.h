@@ -7,7 +7,7 @@
 namespace util {
 
 // Letters compare as in the "C" locale the program runs in: only A-Z have a lower case.
-inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
 std::string_view Trim(std::string_view s);
 std::string ToLower(std::string_view s);
@@ -20,9 +20,9 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 // ASCII classes, as in the "C" locale, without a call into the C library.
-inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-inline bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool IsAsciiAlnum(char c) {
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool IsAsciiAlnum(char c) {
   return IsAsciiDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 // A set of ASCII characters looked up in one step: letters and digits when `alnum`, and

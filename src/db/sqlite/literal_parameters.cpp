@@ -12,6 +12,26 @@ namespace {
 
 constexpr util::CharSet WordChar(true, "_$@");
 
+// What a character starts, for the scan of a statement.
+enum CharClass : unsigned char { kOther, kSpace, kWord, kDigit, kQuote, kOpen, kClose };
+struct ClassTable {
+  constexpr ClassTable() {
+    for (int c = 0; c < 256; ++c) {
+      char ch = static_cast<char>(c);
+      of[c] = util::IsAsciiDigit(ch)    ? kDigit
+              : WordChar(ch)           ? kWord
+              : util::IsAsciiSpace(ch) ? kSpace
+              : ch == '\'' || ch == '"' || ch == '[' ? kQuote
+              : ch == '('              ? kOpen
+              : ch == ')'              ? kClose
+                                       : kOther;
+    }
+  }
+  CharClass operator[](unsigned char c) const { return of[c]; }
+  CharClass of[256] = {};
+};
+constexpr ClassTable kClassOf;
+
 bool Is(std::string_view word, std::string_view w) { return util::EqualsNoCase(word, w); }
 
 bool StartsWithVerb(const std::string& sql) {
@@ -78,62 +98,72 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
   int group_depth = -1;      // ...up to the HAVING of a GROUP BY at this depth
   char prev = ' ';           // the last character that is not white space
   int type_depth = -1;       // inside a type's parentheses (decimal(18,2)): numbers stay
-  for (size_t i = 0; i < sql.size();) {
+  const size_t n = sql.size();
+  for (size_t i = 0; i < n;) {
     char c = sql[i];
-    if (c == '\'' || c == '"' || c == '[') {
-      size_t end = c == '[' ? sql.find(']', i) : QuotedEnd(sql, i, c);
-      if (end == std::string::npos) return {sql, {}};  // unbalanced: leave it to SQLite
-      if (c == '[') ++end;
-      bool literal = c == '\'' && !select_list && !frozen;
-      if (literal) replace(i, end, Value(util::ReplaceAll(sql.substr(i + 1, end - i - 2), "''", "'")));
-      i = end;
-      prev = 'x';
-      continue;
-    }
-    if (util::IsAsciiDigit(c) && !WordChar(prev) && prev != '.') {
-      size_t end = i;
-      while (end < sql.size() && (util::IsAsciiDigit(sql[end]) || sql[end] == '.')) ++end;
-      bool in_type = type_depth != -1;
-      bool literal = !select_list && !frozen && !in_type && (end >= sql.size() || !WordChar(sql[end]));
-      if (literal) replace(i, end, NumberValue(sql.substr(i, end - i)));
-      i = end;
-      prev = '0';
-      continue;
-    }
-    if (WordChar(c)) {
-      size_t end = i;
-      while (end < sql.size() && WordChar(sql[end])) ++end;
-      std::string_view word(sql.data() + i, end - i);
-      if (Is(word, "select")) {
-        select_list = true;
-        select_depth = depth;
-      } else if (Is(word, "from") && select_list && depth == select_depth) {
-        select_list = false;
-      } else if (Is(word, "by") && (Is(last_word, "order") || Is(last_word, "group"))) {
-        group_depth = !frozen && Is(last_word, "group") ? depth : -1;
-        frozen = true;
-      } else if (Is(word, "having") && frozen && depth == group_depth) {
-        frozen = false;
-        group_depth = -1;
+    switch (kClassOf[static_cast<unsigned char>(c)]) {
+      case kSpace:
+        ++i;
+        continue;
+      case kQuote: {
+        size_t end = c == '[' ? sql.find(']', i) : QuotedEnd(sql, i, c);
+        if (end == std::string::npos) return {sql, {}};  // unbalanced: leave it to SQLite
+        if (c == '[') ++end;
+        bool literal = c == '\'' && !select_list && !frozen;
+        if (literal) replace(i, end, Value(util::ReplaceAll(sql.substr(i + 1, end - i - 2), "''", "'")));
+        i = end;
+        prev = 'x';
+        continue;
       }
-      last_word = word;
-      i = end;
-      prev = 'x';
-      continue;
+      case kDigit:
+        if (!WordChar(prev) && prev != '.') {
+          size_t end = i;
+          while (end < n && (util::IsAsciiDigit(sql[end]) || sql[end] == '.')) ++end;
+          bool in_type = type_depth != -1;
+          bool literal = !select_list && !frozen && !in_type && (end >= n || !WordChar(sql[end]));
+          if (literal) replace(i, end, NumberValue(sql.substr(i, end - i)));
+          i = end;
+          prev = '0';
+          continue;
+        }
+        [[fallthrough]];  // a digit that continues a name
+      case kWord: {
+        size_t end = i + 1;
+        while (end < n && WordChar(sql[end])) ++end;
+        std::string_view word(sql.data() + i, end - i);
+        if (Is(word, "select")) {
+          select_list = true;
+          select_depth = depth;
+        } else if (Is(word, "from") && select_list && depth == select_depth) {
+          select_list = false;
+        } else if (Is(word, "by") && (Is(last_word, "order") || Is(last_word, "group"))) {
+          group_depth = !frozen && Is(last_word, "group") ? depth : -1;
+          frozen = true;
+        } else if (Is(word, "having") && frozen && depth == group_depth) {
+          frozen = false;
+          group_depth = -1;
+        }
+        last_word = word;
+        i = end;
+        prev = 'x';
+        continue;
+      }
+      case kOpen:
+        word_before = last_word;
+        ++depth;
+        if (IsTypeName(word_before)) type_depth = depth;
+        prev = c;
+        ++i;
+        continue;
+      case kClose:
+        if (depth == type_depth) type_depth = -1;
+        --depth;
+        [[fallthrough]];
+      default:
+        prev = c;
+        last_word = {};
+        ++i;
     }
-    if (c == '(') {
-      word_before = last_word;
-      ++depth;
-      if (IsTypeName(word_before)) type_depth = depth;
-    } else if (c == ')') {
-      if (depth == type_depth) type_depth = -1;
-      --depth;
-    }
-    if (!util::IsAsciiSpace(c)) {
-      prev = c;
-      if (c != '(') last_word = {};
-    }
-    ++i;
   }
   out.text.append(sql, copied, std::string::npos);
   return out;
