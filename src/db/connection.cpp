@@ -181,7 +181,7 @@ std::shared_ptr<const Connection::TableShape> Connection::Table(const std::strin
     shape->columns = engine().Columns(table);
     if (shape->columns.empty()) throw Error("Invalid object name '" + table + "'.");
     for (TableColumn& c : shape->columns) c.kind = KindOf(c.decl_type), c.max_length = TextLength(c.decl_type);
-    for (size_t i = 0; i < shape->columns.size(); ++i) shape->index.emplace(shape->columns[i].name, static_cast<int>(i));
+    for (size_t i = 0; i < shape->columns.size(); ++i) shape->index.Add(shape->columns[i].name, static_cast<int>(i));
     it = table_columns_.emplace(key, std::move(shape)).first;
   }
   return it->second;

@@ -50,8 +50,31 @@ struct NoCaseEqual {
     return a.size() == b.size() && (a == b || util::EqualsNoCase(a, b));
   }
 };
-// Column name -> index of the first column of that name.
-using ColumnIndex = std::unordered_map<std::string, int, NoCaseHash, NoCaseEqual>;
+// Column name -> index of the first column of that name. Callers ask for the same few names
+// again and again, mostly through the same string literals: the answer last found for a
+// name at that address is checked with one comparison before the names are hashed.
+class ColumnIndex {
+ public:
+  void Add(std::string name, int index) { names_.emplace(std::move(name), index); }  // the first one stays
+  int Find(std::string_view name) const {
+    Recent& r = recent_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % kRecent];
+    if (r.data == name.data() && r.key && NoCaseEqual()(*r.key, name)) return r.index;
+    auto it = names_.find(name);
+    if (it == names_.end()) return -1;
+    r = {name.data(), &it->first, it->second};
+    return it->second;
+  }
+
+ private:
+  static constexpr size_t kRecent = 64;
+  struct Recent {
+    const char* data = nullptr;
+    const std::string* key = nullptr;  // the name as kept: nodes of the map do not move
+    int index = -1;
+  };
+  std::unordered_map<std::string, int, NoCaseHash, NoCaseEqual> names_;
+  mutable Recent recent_[kRecent] = {};
+};
 
 struct ResultSet {
   // The columns, shared by every result of a statement; null when there are none.

@@ -73,14 +73,13 @@ Recordset::Rows& Recordset::OwnRows() {
 std::shared_ptr<const ColumnIndex> MakeColumnIndex(const std::vector<ColumnInfo>& columns) {
   auto index = std::make_shared<ColumnIndex>();
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-    index->emplace(columns[i].name, i);  // the first of equal names wins
+    index->Add(columns[i].name, i);  // the first of equal names wins
   }
   return index;
 }
 
 int Recordset::IndexOf(std::string_view name) const {
-  auto it = index_->find(name);
-  return it == index_->end() ? -1 : it->second;
+  return index_->Find(name);
 }
 
 int Recordset::RequireField(std::string_view name) const {
@@ -167,8 +166,7 @@ const WriteTarget& Recordset::Target() {
   if (target->table.empty()) throw Error("Cannot tell which table to update from: " + sql_);
   target->shape = connection_->Table(target->table);
   for (const ColumnInfo& c : *columns_) {
-    auto it = target->shape->index.find(c.name);
-    target->column_of.push_back(it == target->shape->index.end() ? -1 : it->second);
+    target->column_of.push_back(target->shape->index.Find(c.name));
   }
   std::vector<bool> selected(target->shape->columns.size(), false);
   for (int t : target->column_of) {
