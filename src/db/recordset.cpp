@@ -190,48 +190,70 @@ const TableColumn& Recordset::ColumnOf(int i) {
   return target.shape->columns[t];
 }
 
-void Recordset::Insert() {
+const std::string& Recordset::InsertSql() {
+  const WriteTarget& target = Target();
+  auto it = target.inserts.find(assigned_);
+  if (it != target.inserts.end()) return it->second;
   std::string cols, marks;
-  std::vector<Value> params;
   for (size_t i = 0; i < columns_->size(); ++i) {
     if (!assigned_[i]) continue;
-    if (!params.empty()) cols += ", ", marks += ", ";
+    if (!cols.empty()) cols += ", ", marks += ", ";
     AppendQuoted(cols, (*columns_)[i].name);
     marks += "?";
-    params.push_back(buffer_[i]);
   }
-  std::string sql = params.empty()
-                        ? "INSERT INTO " + Quoted(Table()) + " DEFAULT VALUES"
-                        : "INSERT INTO " + Quoted(Table()) + " (" + cols + ") VALUES (" + marks + ")";
-  connection_->ExecuteWithParams(sql, params);
+  std::string sql = cols.empty() ? "INSERT INTO " + Quoted(target.table) + " DEFAULT VALUES"
+                                 : "INSERT INTO " + Quoted(target.table) + " (" + cols + ") VALUES (" + marks + ")";
+  if (target.inserts.size() >= WriteTarget::kMaxTexts) target.inserts.clear();
+  return target.inserts.emplace(assigned_, std::move(sql)).first->second;
+}
+
+const std::string& Recordset::UpdateSql() {
+  const WriteTarget& target = Target();
+  for (const auto& [column, field] : target.keys) {
+    if (field < 0) {
+      throw Error("The key column '" + target.shape->columns[column].name + "' of '" + target.table +
+                  "' was not selected.");
+    }
+  }
+  if (target.keys.empty()) throw Error("Table '" + target.table + "' has no primary key to update by.");
+  auto it = target.updates.find(assigned_);
+  if (it != target.updates.end()) return it->second;
+  std::string set, where;
+  for (size_t i = 0; i < columns_->size(); ++i) {
+    if (!assigned_[i]) continue;
+    if (!set.empty()) set += ", ";
+    AppendQuoted(set, (*columns_)[i].name);
+    set += " = ?";
+  }
+  for (const auto& [column, field] : target.keys) {
+    if (!where.empty()) where += " AND ";
+    AppendQuoted(where, target.shape->columns[column].name);
+    where += " = ?";
+  }
+  if (target.updates.size() >= WriteTarget::kMaxTexts) target.updates.clear();
+  return target.updates.emplace(assigned_, "UPDATE " + Quoted(target.table) + " SET " + set + " WHERE " + where)
+      .first->second;
+}
+
+void Recordset::Insert() {
+  std::vector<Value> params;
+  for (size_t i = 0; i < columns_->size(); ++i) {
+    if (assigned_[i]) params.push_back(buffer_[i]);
+  }
+  connection_->ExecuteWithParams(InsertSql(), params);
   OwnRows().push_back(buffer_);
   position_ = rows_.size() - 1;
 }
 
 void Recordset::UpdateCurrent() {
-  std::string set, where;
-  std::vector<Value> params, keys;
+  std::vector<Value> params;
   for (size_t i = 0; i < columns_->size(); ++i) {
-    if (!assigned_[i]) continue;
-    if (!params.empty()) set += ", ";
-    AppendQuoted(set, (*columns_)[i].name);
-    set += " = ?";
-    params.push_back(buffer_[i]);
+    if (assigned_[i]) params.push_back(buffer_[i]);
   }
   if (params.empty()) return;
-  const WriteTarget& target = Target();
-  for (const auto& [column, field] : target.keys) {
-    const std::string& name = target.shape->columns[column].name;
-    if (field < 0) throw Error("The key column '" + name + "' of '" + target.table + "' was not selected.");
-    if (!where.empty()) where += " AND ";
-    AppendQuoted(where, name);
-    where += " = ?";
-    keys.push_back(rows()[position_][field]);
-  }
-  if (where.empty()) throw Error("Table '" + Table() + "' has no primary key to update by.");
-  params.insert(params.end(), keys.begin(), keys.end());
-  connection_->ExecuteWithParams("UPDATE " + Quoted(Table()) + " SET " + set + " WHERE " + where,
-                                 params);
+  const std::string& sql = UpdateSql();
+  for (const auto& [column, field] : Target().keys) params.push_back(rows()[position_][field]);
+  connection_->ExecuteWithParams(sql, params);
   OwnRows()[position_] = buffer_;
 }
 

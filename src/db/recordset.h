@@ -26,6 +26,9 @@ struct WriteTarget {
   std::vector<int> column_of;
   std::vector<std::pair<int, int>> keys;  // primary key: (table column, result column or -1)
   bool every_column = false;              // every column of the table is a result column
+  // The INSERT and UPDATE texts written so far, by the fields they assign.
+  static constexpr size_t kMaxTexts = 64;
+  mutable std::unordered_map<std::vector<bool>, std::string> inserts, updates;
 };
 
 class Recordset {
@@ -81,6 +84,8 @@ class Recordset {
   const std::string& Table() { return Target().table; }
   // The table column behind result column `i` (its name, type and key flag).
   const TableColumn& ColumnOf(int i);
+  const std::string& InsertSql();
+  const std::string& UpdateSql();
   void Insert();
   void UpdateCurrent();
   using Rows = std::vector<std::vector<Value>>;
