@@ -147,15 +147,25 @@ void Connection::Before(const std::string& sql) {
 int64_t Connection::Execute(const std::string& sql) { return ExecuteWithParams(sql, {}); }
 
 int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<Value>& params) {
+  return Send(sql, params, true);
+}
+
+void Connection::WriteWithParams(const std::string& sql, const std::vector<Value>& params) {
+  Send(sql, params, false);
+}
+
+int64_t Connection::Send(const std::string& sql, const std::vector<Value>& params, bool count) {
   if (defer_writes_ && !util::StartsWithNoCase(util::Trim(sql), "select")) {
     engine();
     deferred_.emplace_back(sql, params);
     return 1;
   }
-  return Counted([&] {
+  return Counted([&]() -> int64_t {
     Before(sql);
     cache_.Written(sql, params);
-    return engine_->Execute(sql, params);
+    if (count) return engine_->Execute(sql, params);
+    engine_->Write(sql, params);
+    return 0;
   });
 }
 

@@ -103,6 +103,8 @@ class Connection {
 
   // Used by Recordset and Command.
   int64_t ExecuteWithParams(const std::string& sql, const std::vector<Value>& params);
+  // The same, for a caller that does not read the records affected.
+  void WriteWithParams(const std::string& sql, const std::vector<Value>& params);
   const std::vector<TableColumn>& TableColumns(const std::string& table) { return Table(table)->columns; }
   struct TableShape {
     std::vector<TableColumn> columns;
@@ -127,6 +129,7 @@ class Connection {
   }
   Engine& engine();
   void Before(const std::string& sql);
+  int64_t Send(const std::string& sql, const std::vector<Value>& params, bool count);
   Value AskNewID(const std::string& schema, const std::string& table, const std::string& column,
                  int32_t check_conflict);
 

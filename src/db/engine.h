@@ -108,6 +108,8 @@ class Engine {
   virtual ResultSet Query(const std::string& sql) = 0;
   // Runs a statement with positional parameters; returns the records affected.
   virtual int64_t Execute(const std::string& sql, const std::vector<Value>& params) = 0;
+  // The same, for a caller that does not read the count (which may cost a round trip).
+  virtual void Write(const std::string& sql, const std::vector<Value>& params) { Execute(sql, params); }
   // The columns of a table, in table order; empty when the table does not exist.
   virtual std::vector<TableColumn> Columns(const std::string& table) = 0;
   // The "GetNewID" stored procedure: the newID output value.

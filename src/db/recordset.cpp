@@ -240,7 +240,7 @@ void Recordset::Insert() {
   for (size_t i = 0; i < columns_->size(); ++i) {
     if (assigned_[i]) params.push_back(buffer_[i]);
   }
-  connection_->ExecuteWithParams(InsertSql(), params);
+  connection_->WriteWithParams(InsertSql(), params);
   OwnRows().push_back(buffer_);
   position_ = rows_.size() - 1;
 }
@@ -253,7 +253,7 @@ void Recordset::UpdateCurrent() {
   if (params.empty()) return;
   const std::string& sql = UpdateSql();
   for (const auto& [column, field] : Target().keys) params.push_back(rows()[position_][field]);
-  connection_->ExecuteWithParams(sql, params);
+  connection_->WriteWithParams(sql, params);
   OwnRows()[position_] = buffer_;
 }
 

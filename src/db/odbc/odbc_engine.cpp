@@ -275,6 +275,22 @@ void OdbcEngine::RequireTransactionIntact() const {
 // In a plain batch FreeTDS reports the count of a trigger without NOCOUNT as the statement's
 // own; through sp_executesql every count is a result of its own and the last is the
 // statement's. So a data change without parameters goes that way too.
+// Through SQLite's driver a kept data change is counted with a query of its own: not run
+// when the count is not read.
+void OdbcEngine::Write(const std::string& sql, const std::vector<Value>& params) {
+  if (!sqlite_) {
+    Execute(sql, params);
+    return;
+  }
+  RequireTransactionIntact();
+  try {
+    Run(sql, params, !params.empty(), nullptr);
+  } catch (...) {
+    NoteFailure();
+    throw;
+  }
+}
+
 int64_t OdbcEngine::ExecuteAsRpc(const std::string& sql) {
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
   Statement st(static_cast<SQLHDBC>(dbc_), query_timeout_);

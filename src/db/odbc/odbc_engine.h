@@ -23,6 +23,7 @@ class OdbcEngine : public Engine {
 
   ResultSet Query(const std::string& sql) override;
   int64_t Execute(const std::string& sql, const std::vector<Value>& params) override;
+  void Write(const std::string& sql, const std::vector<Value>& params) override;
   std::vector<TableColumn> Columns(const std::string& table) override;
   Value GetNewID(const std::string& schema, const std::string& table, const std::string& column,
                  int32_t check_conflict) override;
