@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace velkaris {
@@ -19,6 +22,10 @@ struct UnitOfWork {
   // POS payments without a receipt written in the open transaction, by POS payment id:
   // flagged in the front office once the back office has committed them.
   std::vector<int32_t> payments_to_flag;
+  // The row number last written in the open transaction, by detail table (lower case) and
+  // document: the next one follows it without reading the table again. Forgotten with a
+  // receipt that fails and at every commit.
+  std::map<std::pair<std::string, int32_t>, int32_t> row_numbers;
 };
 
 }  // namespace velkaris

@@ -3,6 +3,7 @@
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
 #include "core/failure.h"
+#include "util/text.h"
 
 namespace velkaris {
 namespace {
@@ -42,11 +43,34 @@ std::string VatLookup(Context& ctx, int32_t id_articolo, int32_t id_cliente, boo
 
 }  // namespace
 
+namespace {
+
+// Whether row numbers of `connection` may follow the last one written: the transaction holds
+// SQLite's write lock and every row of the detail tables is written through the row writers.
+bool RowNumbersKept(Context& ctx, db::Connection& connection) {
+  return ctx.uow.per_receipt && connection.InTransaction() && connection.IsSqlite();
+}
+
+}  // namespace
+
+void RowNumberWritten(Context& ctx, const std::string& table, int32_t id_documento, const db::Value& riga,
+                      db::Connection& connection) {
+  if (!RowNumbersKept(ctx, connection) || riga.type() != db::Type::Long) return;
+  ctx.uow.row_numbers[{util::ToLower(table), id_documento}] = riga.AsLong();
+}
+
 int32_t funGetProgressivoRiga(Context& ctx, const std::string& table, int32_t id_documento,
                               db::Connection* connection, const std::string& key_column) {
   int32_t result = 0;
   Guarded(ctx, "funGetProgressivoRiga", [&] {
     db::Connection& conn = connection ? *connection : *ctx.connDbLocale;
+    if (RowNumbersKept(ctx, conn) && util::EqualsNoCase(key_column, "idTestata")) {
+      auto last = ctx.uow.row_numbers.find({util::ToLower(table), id_documento});
+      if (last != ctx.uow.row_numbers.end()) {
+        result = last->second + 5;
+        return;
+      }
+    }
     auto rs = conn.OpenRecordset("select max(Riga) as ValoreMax from " + table + " where " + key_column + "=" +
                                      std::to_string(id_documento),
                                  db::kStatic, db::kReadOnly);

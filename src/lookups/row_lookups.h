@@ -11,8 +11,13 @@
 namespace velkaris {
 
 // The next row number of a document: 1, then the highest + 5 (1, 6, 11, ...).
+// Inside a receipt's unit of work on SQLite the number follows the one last written to that
+// document (see RowNumberWritten) without reading the table again.
 int32_t funGetProgressivoRiga(Context& ctx, const std::string& table, int32_t id_documento,
                               db::Connection* connection, const std::string& key_column);
+// Notes the row number of a row just inserted into `table` for document `id_documento`.
+void RowNumberWritten(Context& ctx, const std::string& table, int32_t id_documento, const db::Value& riga,
+                      db::Connection& connection);
 // The barcode stored for a POS code: when barcodes manage the articles and the code is no
 // barcode, the barcode of the article whose code it is.
 std::string funGetBarcodeCorretto(Context& ctx, const std::string& code);

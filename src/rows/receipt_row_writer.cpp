@@ -49,6 +49,7 @@ void WriteTextOnlyRow(Context& ctx, int32_t id, int32_t id_testata, const RigaSc
   rs->Set("idUtente_Comanda", db::Value(UtenteDaOperatore(ctx, row.IdOperatore_Riga, *ctx.connDbLocale)));
   rs->Set("DataCreaz", db::Value(ctx.clock.Now()));
   rs->Update();
+  RowNumberWritten(ctx, "tabDettaglioScontrini", id_testata, (*rs)["riga"], *ctx.connDbLocale);
   rs->Close();
 }
 
@@ -137,6 +138,7 @@ bool WriteSaleRow(Context& ctx, int32_t id, int32_t id_testata, RigaScontrino& r
   r.Set("DataAgg", db::Value(ctx.clock.Now()));
   bool totals = SetRowTotalsBeforeInsert(ctx, "tabDettaglioScontrini", *ctx.connDbLocale, r, 0);
   r.Update();
+  RowNumberWritten(ctx, "tabDettaglioScontrini", id_testata, r["riga"], *ctx.connDbLocale);
   r.Close();
   return totals;
 }

@@ -57,6 +57,7 @@ ReceiptBatch::~ReceiptBatch() {
     }
   }
   ctx_.uow.payments_to_flag.clear();
+  ctx_.uow.row_numbers.clear();
 }
 
 // The front office is written only once the back office has committed: its writes during
@@ -76,6 +77,7 @@ void ReceiptBatch::Begin() {
   ctx_.connDbPuntoCassa->BeginSnapshot();
   began_tick_ = ctx_.clock.TickCount();
   written_at_begin_ = ctx_.account.written;
+  ctx_.uow.row_numbers.clear();
 }
 
 void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const TransferOps& ops) {
@@ -109,6 +111,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
       done_.push_back(single);
     } else {
       ctx_.uow.payments_to_flag.resize(payments_mark);
+      ctx_.uow.row_numbers.clear();  // its rows are rolled back: the tables are read again
       ctx_.account.written = written_before;  // its writes are rolled back
       ++ctx_.account.failed;
       ctx_.connDbPuntoCassa->DropDeferredWrites(front_mark);
@@ -167,6 +170,7 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
   done_.clear();
   present_.clear();
   ctx_.uow.payments_to_flag.clear();
+  ctx_.uow.row_numbers.clear();
   ctx_.account.written = written_at_begin_;
   ctx_.connDbPuntoCassa->DropDeferredWrites(0);
   ctx_.connDbPuntoCassa->EndSnapshot();
@@ -175,6 +179,7 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
 void ReceiptBatch::Commit() {
   db::Connection& back = ctx_.back_office();
   if (!back.InTransaction()) return;
+  ctx_.uow.row_numbers.clear();
   try {
     back.CommitTransaction();
   } catch (...) {

@@ -185,6 +185,31 @@ TEST_F(UnitsOfWorkTest, TheFrontOfficeIsReadInOneSnapshotPerBatchAndWrittenAfter
   EXPECT_GE(reads_inside, 3);  // the rows of each receipt at least
 }
 
+// Row numbers of a document follow the last row written in the transaction; a receipt that
+// fails takes its rows back, and the next receipt numbers from what remains.
+TEST_F(UnitsOfWorkTest, RowNumbersFollowTheRowsWrittenAndForgetAFailedReceiptsRows) {
+  for (int receipt = 1; receipt <= 3; ++receipt) {
+    PosReceipt(receipt);
+    PosRow(receipt * 10 + 1, receipt);
+    PosRow(receipt * 10 + 2, receipt, {{"Barcode", Value("8002")}});
+  }
+  testing_support::FaultInjector faults;
+  // Receipt 2 fails after its first movement row went into the day's movement document.
+  faults.FailMatching("INSERT INTO \"tabDocumentiCollegati\"", "injected fault", 1, 3);
+  ctx.connection_created = [&](db::Connection& c) { faults.Attach(c); };
+  Run();
+  ASSERT_EQ(Count("tabSincroErrori", "IdScontrinoPos=2"), 1);
+  std::string numbers;
+  for (auto rs = dbs.back->OpenRecordset("select idTestata, Riga from tabDettaglioMagazzino order by idTestata, Riga");
+       !rs->Eof(); rs->MoveNext()) {
+    numbers += rs->Field(0).DebugString() + ":" + rs->Field(1).DebugString() + " ";
+  }
+  EXPECT_EQ(numbers, "1:1 1:6 1:11 1:16 ");  // receipts 1 and 3 in one document, no gap
+  // Read once for each receipt's own document, and for the day's movement document at the
+  // first receipt and again after receipt 2 took its rows back.
+  EXPECT_EQ(faults.StatementsMatching("max(Riga)").size(), 5u);
+}
+
 TEST_F(UnitsOfWorkTest, ARowOfAnotherCausaleNoLongerBringsItsReceiptBack) {
   PosReceipt(1);
   PosRow(11, 1);

@@ -102,6 +102,7 @@ bool WriteArticleRow(Context& ctx, db::Connection& connection, const std::string
   r.Set("DataCreaz", db::Value(ctx.clock.Now()));
   bool totals = SetRowTotalsBeforeInsert(ctx, table, connection, r, row.ArrotondamentoValuta);
   r.Update();
+  RowNumberWritten(ctx, table, id_testata, r["riga"], connection);
   r.Close();
   return totals;
 }
@@ -123,6 +124,7 @@ void WriteDescriptiveRow(Context& ctx, db::Connection& connection, const std::st
   r.Set("DataCreaz", db::Value(ctx.clock.Now()));
   r.Set("Note", db::Value(row.Note.empty() ? " " : row.Note));
   r.Update();
+  RowNumberWritten(ctx, table, id_testata, r["riga"], connection);
   r.Close();
 }
 
