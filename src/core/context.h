@@ -60,6 +60,12 @@ struct Context {
     return *connDbLocale;
   }
 
+  // Whether `connection` is in a receipt's unit of work on SQLite: its transaction holds the
+  // write lock and the schema has no triggers, so what the receipt writes is what is there.
+  bool ReceiptUnitOfWorkOnSqlite(const db::Connection& connection) const {
+    return uow.per_receipt && connection.InTransaction() && connection.IsSqlite();
+  }
+
   // The back office's companion SQL object; throws when the run has not connected it.
   CompanionSql& sql_locale() {
     if (!objSQL_ConnDbLocale) throw db::Error("The companion SQL object of the back office is not connected.");

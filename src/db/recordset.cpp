@@ -235,21 +235,22 @@ const std::string& Recordset::UpdateSql() {
       .first->second;
 }
 
-void Recordset::Insert() {
-  std::vector<Value> params;
+std::vector<Value> Recordset::AssignedValues() const {
+  std::vector<Value> values;
   for (size_t i = 0; i < columns_->size(); ++i) {
-    if (assigned_[i]) params.push_back(buffer_[i]);
+    if (assigned_[i]) values.push_back(buffer_[i]);
   }
-  connection_->WriteWithParams(InsertSql(), params);
+  return values;
+}
+
+void Recordset::Insert() {
+  connection_->WriteWithParams(InsertSql(), AssignedValues());
   OwnRows().push_back(buffer_);
   position_ = rows_.size() - 1;
 }
 
 void Recordset::UpdateCurrent() {
-  std::vector<Value> params;
-  for (size_t i = 0; i < columns_->size(); ++i) {
-    if (assigned_[i]) params.push_back(buffer_[i]);
-  }
+  std::vector<Value> params = AssignedValues();
   if (params.empty()) return;
   const std::string& sql = UpdateSql();
   for (const auto& [column, field] : Target().keys) params.push_back(rows()[position_][field]);

@@ -84,6 +84,8 @@ class Recordset {
   const std::string& Table() { return Target().table; }
   // The table column behind result column `i` (its name, type and key flag).
   const TableColumn& ColumnOf(int i);
+  // The values of the assigned fields, in field order: the parameters of both texts.
+  std::vector<Value> AssignedValues() const;
   const std::string& InsertSql();
   const std::string& UpdateSql();
   void Insert();

@@ -43,19 +43,11 @@ std::string VatLookup(Context& ctx, int32_t id_articolo, int32_t id_cliente, boo
 
 }  // namespace
 
-namespace {
-
-// Whether row numbers of `connection` may follow the last one written: the transaction holds
-// SQLite's write lock and every row of the detail tables is written through the row writers.
-bool RowNumbersKept(Context& ctx, db::Connection& connection) {
-  return ctx.uow.per_receipt && connection.InTransaction() && connection.IsSqlite();
-}
-
-}  // namespace
-
+// Row numbers follow the last one written where no one else writes the detail tables meanwhile
+// (every row of them is written through the row writers).
 void RowNumberWritten(Context& ctx, const std::string& table, int32_t id_documento, const db::Value& riga,
                       db::Connection& connection) {
-  if (!RowNumbersKept(ctx, connection) || riga.type() != db::Type::Long) return;
+  if (!ctx.ReceiptUnitOfWorkOnSqlite(connection) || riga.type() != db::Type::Long) return;
   ctx.uow.row_numbers[{util::ToLower(table), id_documento}] = riga.AsLong();
 }
 
@@ -64,7 +56,7 @@ int32_t funGetProgressivoRiga(Context& ctx, const std::string& table, int32_t id
   int32_t result = 0;
   Guarded(ctx, "funGetProgressivoRiga", [&] {
     db::Connection& conn = connection ? *connection : *ctx.connDbLocale;
-    if (RowNumbersKept(ctx, conn) && util::EqualsNoCase(key_column, "idTestata")) {
+    if (ctx.ReceiptUnitOfWorkOnSqlite(conn) && util::EqualsNoCase(key_column, "idTestata")) {
       auto last = ctx.uow.row_numbers.find({util::ToLower(table), id_documento});
       if (last != ctx.uow.row_numbers.end()) {
         result = last->second + 5;

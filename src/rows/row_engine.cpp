@@ -124,8 +124,7 @@ void AggiornaTotaliRiga(Context& ctx, int32_t id, const std::string& table, db::
 
 bool SetRowTotalsBeforeInsert(Context& ctx, const std::string& table, db::Connection& connection,
                               db::Recordset& pending, double step) {
-  if (!ctx.uow.per_receipt || !ctx.uow.totals_before_insert || !connection.InTransaction() || !connection.IsSqlite() ||
-      !pending.PendingRowIsWhole()) {
+  if (!ctx.uow.totals_before_insert || !ctx.ReceiptUnitOfWorkOnSqlite(connection) || !pending.PendingRowIsWhole()) {
     return false;
   }
   db::Recordset::Pending before = pending.SavePending();
