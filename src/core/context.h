@@ -23,6 +23,8 @@ namespace velkaris {
 struct Context {
   Context(platform::Clock& clock, std::string log_dir) : clock(clock), logs(std::move(log_dir), clock) {}
 
+  // Declared first, so that it closes its engines after the connections below are gone.
+  db::EnginePool engine_pool;  // SQLite engines kept from one connection of the run to the next
   std::unique_ptr<db::Connection> connDbLocale;      // back office
   std::unique_ptr<db::Connection> connDbPuntoCassa;  // front office (POS)
   std::unique_ptr<CompanionSql> objSQL_ConnDbLocale;

@@ -18,6 +18,19 @@ void Connection::Open(const std::string& connection_string) {
   if (util::Trim(connection_string).empty()) {
     throw Error("The connection string is empty: there is no database to connect to.");
   }
+  table_columns_.clear();
+  write_targets_.clear();
+  opened_with_ = connection_string;
+  if (pool_) {
+    EnginePool::Kept kept = pool_->Take(connection_string);
+    // An engine whose file was replaced since is closed as `kept` goes.
+    if (kept.engine && kept.engine->Poolable()) {
+      engine_ = std::move(kept.engine);
+      connection_string_ = std::move(kept.connection_string);
+      sqlite_ = kept.sqlite;
+      return;
+    }
+  }
   db::ConnectionString cs = db::ConnectionString::Parse(connection_string);
   std::string provider = util::ToLower(cs.Get("Provider").value_or(""));
   if (provider == "sqlite") {
@@ -37,8 +50,6 @@ void Connection::Open(const std::string& connection_string) {
   } else {
     throw Error("Unsupported connection string (no known Provider or Driver): " + connection_string);
   }
-  table_columns_.clear();
-  write_targets_.clear();
 }
 
 bool Connection::IsSqlServer() const {
@@ -48,12 +59,25 @@ bool Connection::IsSqlServer() const {
 
 void Connection::Close() {
   if (!engine_) throw Error("Operation is not allowed when the object is closed.", 3704);
-  engine_->Close();  // an open transaction is rolled back by the backend
+  if (!GiveToPool()) engine_->Close();  // an open transaction is rolled back by the backend
   engine_.reset();
   in_transaction_ = snapshot_ = false;
   ForgetKeptNewIds();
   cache_.Clear();
   deferred_.clear();
+}
+
+bool Connection::GiveToPool() {
+  if (!pool_) return false;
+  try {
+    if (in_transaction_) engine_->RollbackTransaction();
+    if (snapshot_) engine_->EndSnapshot();
+  } catch (const Error&) {
+    return false;  // not idle: closed instead
+  }
+  if (!engine_->Poolable()) return false;
+  pool_->Give(opened_with_, {std::move(engine_), connection_string_, sqlite_});
+  return true;
 }
 
 void Connection::RunDeferredWrites() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/engine.h"
+#include "db/engine_pool.h"
 #include "db/error.h"
 #include "db/odbc_connection_string.h"
 #include "db/query_cache.h"
@@ -41,6 +42,9 @@ class Connection {
   // translation adds (workstation id, application name, query timeout).
   void set_odbc_driver(std::string driver) { odbc_options_.driver = std::move(driver); }
   void set_odbc_options(OdbcOptions options) { odbc_options_ = std::move(options); }
+  // Where Close leaves an SQLite engine for the next Open of the same string, and Open takes
+  // it from (see EnginePool); null: every Open connects anew.
+  void set_engine_pool(EnginePool* pool) { pool_ = pool; }
   // True when the open connection is to Microsoft SQL Server (through ODBC).
   bool IsSqlServer() const;
   void Close();
@@ -143,7 +147,11 @@ class Connection {
   uint64_t refused_ = 0;
   bool in_transaction_ = false;
   bool snapshot_ = false;
+  // Leaves the engine, idle, in the pool; false when it is to be closed instead.
+  bool GiveToPool();
   bool sqlite_ = false;
+  EnginePool* pool_ = nullptr;
+  std::string opened_with_;  // the string Open was given: the key of the pool
   QueryCache cache_;
   bool defer_writes_ = false;
   struct KeptId {

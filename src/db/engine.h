@@ -133,6 +133,11 @@ class Engine {
   // the backend has none worth taking (SQL Server, whose reads hold no snapshot).
   virtual bool BeginSnapshot() { return false; }
   virtual void EndSnapshot() {}
+
+  // Whether this engine, idle (no transaction open) and still on the database it opened,
+  // may serve the next connection to the same database instead of being closed (see
+  // EnginePool).
+  virtual bool Poolable() const { return false; }
 };
 
 }  // namespace db

@@ -86,12 +86,17 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
     Discard(ctx, p);
     std::unique_ptr<db::Connection>& conn = ctx.*(p.connection);
     std::unique_ptr<CompanionSql>& companion = ctx.*(p.companion);
+    // Every connection of the run takes its engine from the run's pool and leaves it there.
+    auto created = [&ctx](db::Connection& c) {
+      c.set_engine_pool(&ctx.engine_pool);
+      if (ctx.connection_created) ctx.connection_created(c);
+    };
     conn = std::make_unique<db::Connection>();
-    if (ctx.connection_created) ctx.connection_created(*conn);
+    created(*conn);
     // With receipts as units of work the back office's components write on the run's own
     // connection, inside its transaction.
     bool share = ctx.uow.per_receipt && p.connection == &Context::connDbLocale;
-    companion = share ? std::make_unique<CompanionSql>(conn.get()) : std::make_unique<CompanionSql>(ctx.connection_created);
+    companion = share ? std::make_unique<CompanionSql>(conn.get()) : std::make_unique<CompanionSql>(created);
 
     std::string cs = db::CStr(GetKeyValue(ctx, "Options", p.registry_value, db::Value("")));
     cs = util::ReplaceAll(cs, "Timeout=1;", "Timeout=10;");

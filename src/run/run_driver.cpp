@@ -258,6 +258,7 @@ void Main(Context& ctx, const std::string& command_line, const TransferOps& ops)
       ctx.account.not_started = "the lock file " + lock.path() + " cannot be created";
       break;
   }
+  ctx.engine_pool.Clear();  // the databases are left as a run that closed its connections leaves them
   CloseAccount(ctx);
   ctx.logs.CloseFiles();
 }

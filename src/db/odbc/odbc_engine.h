@@ -37,6 +37,8 @@ class OdbcEngine : public Engine {
   void ReleaseSavepoint(const std::string& name) override;
   bool BeginSnapshot() override;
   void EndSnapshot() override;
+  // SQLite through its driver, as the embedded engine; a SQL Server login is never kept.
+  bool Poolable() const override { return dbc_ && sqlite_ && !in_transaction_; }
 
   bool is_sqlite() const { return sqlite_; }
   bool is_sql_server() const { return sql_server_; }

@@ -144,6 +144,13 @@ void SqliteEngine::RollbackTransaction() {
   if (open) Run("ROLLBACK");
 }
 
+bool SqliteEngine::Poolable() const {
+  if (!db_ || !sqlite3_get_autocommit(db_)) return false;
+  // A file deleted or replaced since it was opened (a restored copy) must be opened anew.
+  int moved = 1;
+  return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && !moved;
+}
+
 void SqliteEngine::EndSnapshot() {
   if (db_ && !sqlite3_get_autocommit(db_)) Run("COMMIT");
 }

@@ -44,6 +44,7 @@ class SqliteEngine : public Engine {
     return true;
   }
   void EndSnapshot() override;
+  bool Poolable() const override;
 
  private:
   sqlite3_stmt* Prepare(const std::string& sql);

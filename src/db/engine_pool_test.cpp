@@ -1,0 +1,79 @@
+#include "db/engine_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "db/connection.h"
+#include "db/recordset.h"
+#include "testing/temp_databases.h"
+
+namespace db {
+namespace {
+
+class EnginePoolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::CreateDatabase(path, "frontoffice");
+    testing_support::OpenSqlite(path)->Execute("create table t (n int)");
+  }
+  std::unique_ptr<Connection> Pooled() {
+    auto c = std::make_unique<Connection>();
+    c->set_engine_pool(&pool);
+    c->Open(testing_support::SqliteConnectionString(path));
+    return c;
+  }
+  int64_t Rows(Connection& c) { return CLng((*c.OpenRecordset("select count(*) as n from t"))["n"]); }
+
+  testing_support::TempDir dir;
+  std::string path = dir.File("pooled.db");
+  EnginePool pool;
+};
+
+TEST_F(EnginePoolTest, AClosedConnectionLeavesItsEngineIdleForTheNextOpenOfTheSameString) {
+  auto a = Pooled();
+  a->BeginTransaction();
+  a->Execute("insert into t values (1)");
+  a->Close();  // its transaction is rolled back, not kept open in the pool
+  EXPECT_EQ(pool.size(), 1u);
+
+  auto outsider = testing_support::OpenSqlite(path);
+  outsider->Execute("insert into t values (2)");  // the write lock was given up
+
+  auto b = Pooled();
+  EXPECT_EQ(pool.size(), 0u);
+  b->BeginSnapshot();
+  EXPECT_EQ(Rows(*b), 1);
+  b->Close();  // its snapshot ends: the next connection sees what others wrote since
+  EXPECT_EQ(pool.size(), 1u);
+  outsider->Execute("insert into t values (3)");
+  auto c = Pooled();
+  EXPECT_EQ(Rows(*c), 2);
+}
+
+TEST_F(EnginePoolTest, AnEngineWhoseFileWasReplacedIsNotTakenAgain) {
+  Pooled()->Close();
+  ASSERT_EQ(pool.size(), 1u);
+  std::string copy = dir.File("copy.db");
+  testing_support::OpenSqlite(path)->Execute("VACUUM INTO '" + copy + "'");
+  testing_support::OpenSqlite(copy)->Execute("insert into t values (7)");  // the copy alone
+  std::filesystem::remove(path);
+  std::filesystem::rename(copy, path);
+  auto b = Pooled();
+  EXPECT_EQ(Rows(*b), 1);
+  b->Execute("insert into t values (8)");
+  EXPECT_EQ(Rows(*b), 2);
+}
+
+TEST_F(EnginePoolTest, ClearingThePoolClosesItsEnginesAsTheLastConnectionWould) {
+  auto a = Pooled();
+  a->Execute("insert into t values (1)");
+  a->Close();
+  EXPECT_TRUE(std::filesystem::exists(path + "-wal"));  // still open in the pool
+  pool.Clear();
+  EXPECT_FALSE(std::filesystem::exists(path + "-wal"));  // checkpointed and removed on close
+  EXPECT_EQ(Rows(*testing_support::OpenSqlite(path)), 1);
+}
+
+}  // namespace
+}  // namespace db
