@@ -2,12 +2,14 @@
 
 #include "util/text.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <ostream>
+#include <utility>
 
 namespace db {
 namespace {
@@ -99,12 +101,14 @@ Decimal ToDecimal(double d) {
   }
   r.negative = d < 0;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(d));
-  // buf = "d.dddddddddddddde+XX"
-  std::string s(buf);
+  // "d.dddddddddddddde+XX", correctly rounded as printf's "%.14e"
+  char* end = std::to_chars(buf, buf + sizeof buf, std::fabs(d), std::chars_format::scientific, 14).ptr;
+  std::string_view s(buf, end - buf);
   size_t e = s.find('e');
-  r.digits = s.substr(0, 1) + s.substr(2, e - 2);
-  r.point = std::atoi(s.c_str() + e + 1) + 1;
+  r.digits.reserve(e);
+  r.digits += s[0];
+  r.digits.append(s.substr(2, e - 2));
+  r.point = std::atoi(std::string(s.substr(e + 1)).c_str()) + 1;
   return r;
 }
 
@@ -146,10 +150,17 @@ void RoundDecimal(const Decimal& in, int decimals, std::string* int_part, std::s
   *frac = fp;
 }
 
-std::string Two(int v) {
-  char b[8];
-  std::snprintf(b, sizeof b, "%02d", v);
-  return b;
+// `v` with at least `width` digits, zeros in front, as printf's "%0<width>d".
+void AppendPadded(std::string& out, int v, int width) {
+  char b[16];
+  char* end = std::to_chars(b, b + sizeof b, v).ptr;
+  if (v < 0) {
+    out += '-';
+    --width;
+  }
+  const char* digits = v < 0 ? b + 1 : b;
+  out.append(std::max(0, width - static_cast<int>(end - digits)), '0');
+  out.append(digits, static_cast<size_t>(end - digits));
 }
 
 }  // namespace
@@ -317,10 +328,12 @@ bool ParseDate(std::string_view text, Date* out) {
 std::string FormatDouble(double d) {
   if (d == 0) return "0";
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15G", d);
-  std::string s(buf);
+  // as printf's "%.15G", with a decimal comma
+  char* end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15).ptr;
+  std::string s(buf, end);
   for (char& c : s) {
     if (c == '.') c = ',';
+    if (c == 'e') c = 'E';
   }
   return s;
 }
@@ -339,20 +352,17 @@ std::string FormatPattern(const Date& d, std::string_view pattern) {
   for (size_t i = 0; i < pattern.size();) {
     std::string_view rest = pattern.substr(i);
     if (rest.substr(0, 4) == "yyyy") {
-      char b[8];
-      std::snprintf(b, sizeof b, "%04d", p.year);
-      out += b;
-      i += 4;
+      AppendPadded(out, p.year, 4), i += 4;
     } else if (rest.substr(0, 2) == "dd") {
-      out += Two(p.day), i += 2;
+      AppendPadded(out, p.day, 2), i += 2;
     } else if (rest.substr(0, 2) == "MM") {
-      out += Two(p.month), i += 2;
+      AppendPadded(out, p.month, 2), i += 2;
     } else if (rest.substr(0, 2) == "HH" || rest.substr(0, 2) == "hh") {
-      out += Two(p.hour), i += 2;
+      AppendPadded(out, p.hour, 2), i += 2;
     } else if (rest.substr(0, 2) == "mm") {
-      out += Two(p.minute), i += 2;
+      AppendPadded(out, p.minute, 2), i += 2;
     } else if (rest.substr(0, 2) == "ss") {
-      out += Two(p.second), i += 2;
+      AppendPadded(out, p.second, 2), i += 2;
     } else {
       out += pattern[i++];
     }
@@ -407,13 +417,16 @@ std::string FormatNumber(double d, std::string_view pattern) {
 
 std::string ToIso(const Date& d) {
   Date::Parts p = d.ToParts();
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
-                p.minute, p.second);
-  std::string s(buf);
+  std::string s;
+  s.reserve(23);
+  AppendPadded(s, p.year, 4);
+  for (auto [sep, v] : {std::pair{'-', p.month}, {'-', p.day}, {' ', p.hour}, {':', p.minute}, {':', p.second}}) {
+    s += sep;
+    AppendPadded(s, v, 2);
+  }
   if (p.millisecond) {
-    std::snprintf(buf, sizeof buf, ".%03d", p.millisecond);
-    s += buf;
+    s += '.';
+    AppendPadded(s, p.millisecond, 3);
   }
   return s;
 }

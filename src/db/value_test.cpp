@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
 namespace db {
 namespace {
 
@@ -102,6 +107,33 @@ TEST(ValueFormats, NumberPatternsGroupThousandsAndRoundHalfAwayFromZero) {
   EXPECT_EQ(FormatNumber(1234567.891, "###,###,##0.000"), "1.234.567,891");
   EXPECT_EQ(FormatNumber(-0.001, "###,##0.00"), "0,00");
   EXPECT_EQ(FormatNumber(0.5, "###,##0."), "1");
+}
+
+// Numbers and dates are written without printf; the texts must stay what printf wrote.
+TEST(ValueFormats, NumbersAndDatesReadAsPrintfWroteThem) {
+  char buf[64];
+  uint64_t seed = 88172645463325252ull;
+  auto next = [&] { return seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17; };
+  for (int i = 0; i < 20000; ++i) {
+    double d = static_cast<double>(static_cast<int64_t>(next() % 2000000001) - 1000000000) /
+               std::pow(10.0, static_cast<int>(next() % 12)) * (i % 7 == 0 ? 1e12 : 1);
+    std::snprintf(buf, sizeof buf, "%.15G", d);
+    std::string expected = d == 0 ? "0" : buf;
+    std::replace(expected.begin(), expected.end(), '.', ',');
+    ASSERT_EQ(FormatDouble(d), expected) << d;
+  }
+  for (int i = 0; i < 5000; ++i) {
+    int y = 1900 + static_cast<int>(next() % 200), mo = 1 + static_cast<int>(next() % 12);
+    int da = 1 + static_cast<int>(next() % 28), h = static_cast<int>(next() % 24);
+    int mi = static_cast<int>(next() % 60), se = static_cast<int>(next() % 60), ms = i % 3 ? 0 : static_cast<int>(next() % 1000);
+    Date date = Date::FromParts(y, mo, da, h, mi, se, ms);
+    Date::Parts p = date.ToParts();
+    int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                          p.second);
+    if (p.millisecond) std::snprintf(buf + n, sizeof buf - n, ".%03d", p.millisecond);
+    ASSERT_EQ(ToIso(date), buf);
+  }
+  EXPECT_EQ(FormatPattern(Date::FromParts(987, 3, 4, 5, 6, 7), "yyyy/MM/dd hh.mm.ss"), "0987/03/04 05.06.07");
 }
 
 }  // namespace
