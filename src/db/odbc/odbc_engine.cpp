@@ -87,6 +87,9 @@ struct PreparedStatement {
   SQLHSTMT handle = SQL_NULL_HSTMT;
   PreparedResults results;
   bool count_by_changes = false;  // a data change the driver reports no count for
+  // The buffers its parameters stay bound to, from one execution to the next; never
+  // resized once bound (the driver holds their addresses).
+  std::vector<BoundParameter> params;
 };
 
 OdbcEngine::OdbcEngine(const OdbcTarget& target) {
@@ -181,14 +184,17 @@ bool OdbcEngine::RunPrepared(std::string text, const std::vector<Value>& params,
   PreparedStatement* statement = Prepare(text);
   if (!statement) return false;  // the caller runs the text as written, and reports its own error
   SQLHSTMT h = statement->handle;
-  SQLFreeStmt(h, SQL_RESET_PARAMS);
-  std::vector<BoundParameter> bound(params.size());
+  std::vector<BoundParameter>& bound = statement->params;
+  if (bound.size() != params.size()) {
+    SQLFreeStmt(h, SQL_RESET_PARAMS);
+    bound = std::vector<BoundParameter>(params.size());
+  }
   try {
     for (size_t i = 0; i < params.size(); ++i) {
-      BindParameter(h, static_cast<SQLUSMALLINT>(i + 1), params[i], bound[i], true, tsql);
+      RebindParameter(h, static_cast<SQLUSMALLINT>(i + 1), params[i], bound[i], tsql);
     }
+    // Every result is read to its end: the statement is back to prepared, no cursor to close.
     StatementResults results = ReadResults(h, SQLExecute(h), true, tsql, &statement->results);
-    SQLFreeStmt(h, SQL_CLOSE);
     if (rows) *rows = statement->count_by_changes ? Changes() : results.records_affected;
     if (result) *result = std::move(results.rows);
   } catch (...) {

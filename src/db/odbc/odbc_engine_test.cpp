@@ -130,6 +130,39 @@ TEST_F(OdbcSqliteTest, QueriesUpdatesTypesAndNewIdsThroughTheDriverManager) {
   }
 }
 
+// A statement run again keeps its parameters bound: each execution must still carry its own
+// values, whatever types, lengths and Nulls follow one another.
+TEST_F(OdbcSqliteTest, AStatementRunAgainWritesEachExecutionsOwnValues) {
+  Connection c;
+  c.Open(Odbc(dbs.back_path));
+  const std::string insert =
+      "insert into tabTestateScontrini (idTestata, idCassa, bollettario, TotaleImporto, DataOraScontrino) "
+      "values (?, ?, ?, ?, ?)";
+  const Date day = Date::FromParts(2026, 12, 7, 9, 30, 0);
+  const std::vector<std::vector<Value>> rows = {
+      {Value(1), Value(7), Value("ab"), Value(1.5), Value(day)},
+      {Value(2), Value(), Value(), Value(), Value()},
+      {Value(3), Value(int64_t{8}), Value(std::string(300, 'x')), Value(2.25), Value(day)},
+      {Value(4), Value(9), Value("c"), Value(3), Value("2026-12-08 10:00:00")},
+      {Value(5), Value(true), Value(""), Value(-4.5), Value()},
+      {Value(6), Value(), Value("Città"), Value(0.1), Value(day)}};
+  for (const auto& row : rows) c.ExecuteWithParams(insert, row);
+  auto read = c.OpenRecordset("select idTestata, idCassa, bollettario, TotaleImporto, DataOraScontrino "
+                              "from tabTestateScontrini order by idTestata");
+  auto text = [](const Value& v) { return v.IsNull() ? std::string("<null>") : CStr(v); };
+  for (const auto& row : rows) {
+    ASSERT_FALSE(read->Eof());
+    SCOPED_TRACE("row " + CStr(row[0]));
+    EXPECT_EQ(text((*read)["idCassa"]), text(row[1].type() == Type::Boolean ? Value(1) : row[1]));
+    EXPECT_EQ((*read)["bollettario"], row[2]);
+    EXPECT_EQ(text((*read)["TotaleImporto"]), text(row[3]));
+    EXPECT_EQ(text((*read)["DataOraScontrino"]),
+              text(row[4].IsText() ? Value(Date::FromParts(2026, 12, 8, 10, 0, 0)) : row[4]));
+    read->MoveNext();
+  }
+  EXPECT_TRUE(read->Eof());
+}
+
 // The same shop, run once on the embedded backend and once through ODBC, ends the same.
 class BackendParityTest : public testing_support::ShopTest {
  protected:

@@ -8,14 +8,6 @@
 namespace db::odbc {
 namespace {
 
-struct Binding {
-  SQLSMALLINT c_type = SQL_C_CHAR, sql_type = SQL_VARCHAR;
-  SQLPOINTER data = nullptr;
-  SQLULEN size = 0;
-  SQLSMALLINT digits = 0;
-  SQLLEN buffer_length = 0;
-};
-
 // SQL Server: UTF-16 as NVARCHAR(4000), or NVARCHAR(MAX) (size 0) beyond 4000 characters.
 // A Null goes the same way: it converts to any column type, and keeps one declaration.
 Binding WideText(const Value& v, BoundParameter& b) {
@@ -45,6 +37,18 @@ Binding NarrowText(const std::string& text, BoundParameter& b) {
   return g;
 }
 
+// UTF-8 text in a buffer kept from one execution to the next: declared as long as the buffer
+// holds, so that a shorter or equal text needs no new binding.
+Binding KeptText(const std::string& text, BoundParameter& b) {
+  Binding g;
+  b.text = text;
+  b.indicator = static_cast<SQLLEN>(b.text.size());
+  g.data = b.text.data();
+  g.buffer_length = static_cast<SQLLEN>(std::max<size_t>(b.text.capacity(), 1));
+  g.size = static_cast<SQLULEN>(g.buffer_length);
+  return g;
+}
+
 Binding Timestamp(const Date& d, BoundParameter& b) {
   Date::Parts p = d.ToParts();
   b.ts = {static_cast<SQLSMALLINT>(p.year),   static_cast<SQLUSMALLINT>(p.month),  static_cast<SQLUSMALLINT>(p.day),
@@ -55,11 +59,10 @@ Binding Timestamp(const Date& d, BoundParameter& b) {
   return g;
 }
 
-}  // namespace
-
-void BindParameter(SQLHSTMT st, SQLUSMALLINT index, const Value& v, BoundParameter& b, bool sqlite,
-                   const std::string& sql) {
+// Fills `b` with `v` and tells how to bind it; `kept`: text in a buffer kept between executions.
+Binding Fill(const Value& v, BoundParameter& b, bool sqlite, bool kept) {
   Binding g;
+  b.indicator = 0;
   switch (v.type()) {
     case Type::Null:
       if (!sqlite) {
@@ -74,15 +77,39 @@ void BindParameter(SQLHSTMT st, SQLUSMALLINT index, const Value& v, BoundParamet
       b.ll = v.AsLongLong(), g.c_type = SQL_C_SBIGINT, g.sql_type = SQL_BIGINT, g.data = &b.ll;
       break;
     case Type::Double: b.d = v.AsDouble(), g.c_type = SQL_C_DOUBLE, g.sql_type = SQL_DOUBLE, g.data = &b.d; break;
-    case Type::Text: g = sqlite ? NarrowText(v.AsText(), b) : WideText(v, b); break;
+    case Type::Text:
+      g = !sqlite ? WideText(v, b) : kept ? KeptText(v.AsText(), b) : NarrowText(v.AsText(), b);
+      break;
     case Type::Date:
       // SQLite keeps dates as ISO text, the form the program compares with.
-      g = sqlite ? NarrowText(ToIso(v.AsDate()), b) : Timestamp(v.AsDate(), b);
+      g = !sqlite ? Timestamp(v.AsDate(), b) : kept ? KeptText(ToIso(v.AsDate()), b) : NarrowText(ToIso(v.AsDate()), b);
       break;
   }
+  return g;
+}
+
+void Bind(SQLHSTMT st, SQLUSMALLINT index, const Binding& g, BoundParameter& b, const std::string& sql) {
   Check(SQLBindParameter(st, index, SQL_PARAM_INPUT, g.c_type, g.sql_type, g.size, g.digits, g.data,
                          g.buffer_length, &b.indicator),
         SQL_HANDLE_STMT, st, sql);
+  b.binding = g;
+  b.bound = true;
+}
+
+}  // namespace
+
+void BindParameter(SQLHSTMT st, SQLUSMALLINT index, const Value& v, BoundParameter& b, bool sqlite,
+                   const std::string& sql) {
+  Bind(st, index, Fill(v, b, sqlite, false), b, sql);
+}
+
+void RebindParameter(SQLHSTMT st, SQLUSMALLINT index, const Value& v, BoundParameter& b, const std::string& sql) {
+  if (v.IsNull() && b.bound) {
+    b.indicator = SQL_NULL_DATA;  // a Null goes as any type
+    return;
+  }
+  Binding g = Fill(v, b, true, true);
+  if (!b.bound || !(g == b.binding)) Bind(st, index, g, b, sql);
 }
 
 }  // namespace db::odbc
