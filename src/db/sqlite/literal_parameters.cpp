@@ -72,9 +72,11 @@ void AppendPlaceholder(std::string& out, size_t n) {
   out.append(digits, end);
 }
 
-Value NumberValue(const std::string& digits) {
-  if (digits.find('.') != std::string::npos) return Value(std::strtod(digits.c_str(), nullptr));
-  return Value(static_cast<int64_t>(std::strtoll(digits.c_str(), nullptr, 10)));
+Value NumberValue(std::string_view digits) {
+  if (digits.find('.') != std::string_view::npos) return Value(std::strtod(std::string(digits).c_str(), nullptr));
+  int64_t i = 0;
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), i).ec == std::errc()) return Value(i);
+  return Value(static_cast<int64_t>(std::strtoll(std::string(digits).c_str(), nullptr, 10)));  // saturates
 }
 
 }  // namespace
@@ -110,7 +112,11 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
         if (end == std::string::npos) return {sql, {}};  // unbalanced: leave it to SQLite
         if (c == '[') ++end;
         bool literal = c == '\'' && !select_list && !frozen;
-        if (literal) replace(i, end, Value(util::ReplaceAll(sql.substr(i + 1, end - i - 2), "''", "'")));
+        if (literal) {
+          std::string_view inside(sql.data() + i + 1, end - i - 2);
+          replace(i, end, Value(inside.find('\'') == std::string_view::npos ? std::string(inside)
+                                                                           : util::ReplaceAll(inside, "''", "'")));
+        }
         i = end;
         prev = 'x';
         continue;
@@ -121,7 +127,7 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
           while (end < n && (util::IsAsciiDigit(sql[end]) || sql[end] == '.')) ++end;
           bool in_type = type_depth != -1;
           bool literal = !select_list && !frozen && !in_type && (end >= n || !WordChar(sql[end]));
-          if (literal) replace(i, end, NumberValue(sql.substr(i, end - i)));
+          if (literal) replace(i, end, NumberValue(std::string_view(sql).substr(i, end - i)));
           i = end;
           prev = '0';
           continue;
