@@ -249,7 +249,7 @@ void QueryCache::Written(const std::string& sql, const std::vector<Value>& param
     if (pinned) return *pinned;
     pinned.emplace();
     if (!known) return *pinned;
-    if (from) return *pinned = PinnedColumns(sql, table, params);  // a join may pin it
+    if (from) return *pinned = JoinPinned(sql, table, params);  // a join may pin it
     if (auto p = PinnedByWhereTail(sql, table, params)) pinned->push_back(std::move(*p));
     return *pinned;
   });
@@ -258,6 +258,15 @@ void QueryCache::Written(const std::string& sql, const std::vector<Value>& param
   if (from && !target_named) {
     for (const std::string& t : read) Forget(t, known ? &set : nullptr);
   }
+}
+
+std::vector<PinnedColumn> QueryCache::JoinPinned(const std::string& sql, const std::string& table,
+                                                 const std::vector<Value>& params) {
+  if (!params.empty()) return PinnedColumns(sql, table, params);
+  auto it = join_pinned_.find(sql);
+  if (it != join_pinned_.end()) return it->second;
+  if (join_pinned_.size() >= kMaxEntries) join_pinned_.clear();
+  return join_pinned_.emplace(sql, PinnedColumns(sql, table)).first->second;
 }
 
 void QueryCache::Forget(const std::string& table, const std::vector<std::string>* set,

@@ -77,10 +77,15 @@ class QueryCache {
   // `pinned` is worked out on first need.
   void Forget(const std::string& table, const std::vector<std::string>* set,
               const std::function<const std::vector<PinnedColumn>&()>& pinned = nullptr);
+  // PinnedColumns of an UPDATE with joins; the same texts come again (the stock of one
+  // barcode copied for each of its rows), and reading them is long.
+  std::vector<PinnedColumn> JoinPinned(const std::string& sql, const std::string& table,
+                                       const std::vector<Value>& params);
   ReadCache policy_ = ReadCache::kOff;
   std::unordered_map<std::string, std::shared_ptr<ResultSet>> entries_;
   std::unordered_map<std::string, std::vector<Group>> by_table_;
   std::unordered_map<const void*, std::shared_ptr<const ReadFacts>> facts_;  // by result columns
+  std::unordered_map<std::string, std::vector<PinnedColumn>> join_pinned_;   // by text
 };
 
 // The tables a statement reads (after FROM and JOIN) or writes (INSERT INTO, UPDATE,
