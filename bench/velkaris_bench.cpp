@@ -3,8 +3,10 @@
 // transaction with prepared statements into the same schema, on the embedded backend and,
 // for a pass through ODBC, through the same driver as well.
 //
-//   velkaris-bench [--odbc] [--legacy] [--csv FILE] [--work DIR] [POS_ROWS...]   (default 1000 10000 50000)
+//   velkaris-bench [--odbc] [--legacy] [--repeat N] [--csv FILE] [--work DIR] [POS_ROWS...]
+//   (default 1000 10000 50000)
 //   --legacy: the original mode, every statement committing on its own
+//   --repeat: each size N times on a fresh backlog (default 3); the times are the medians
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -156,9 +158,10 @@ Result Measure(int64_t target, bool odbc, bool legacy, const std::string& work, 
 }
 
 constexpr const char* kUsage =
-    "usage: velkaris-bench [--odbc] [--legacy] [--csv FILE] [--work DIR] [POS-ROWS...]\n"
+    "usage: velkaris-bench [--odbc] [--legacy] [--repeat N] [--csv FILE] [--work DIR] [POS-ROWS...]\n"
     "  --odbc      run through unixODBC and SQLite's ODBC driver (Driver=SQLite3)\n"
     "  --legacy    run the per-statement mode (Velkarys.Transazioni=0)\n"
+    "  --repeat N  runs of each size on a fresh backlog, times are the medians (default 3)\n"
     "  --csv FILE  where the results go (default bench-results.csv)\n"
     "  --work DIR  where the demo backlogs go (default bench-work)\n"
     "  POS-ROWS    backlog sizes in POS rows (default 1000 10000 50000)\n";
@@ -167,10 +170,34 @@ bool IsCount(const std::string& a) {
   return !a.empty() && a.size() < 10 && std::all_of(a.begin(), a.end(), util::IsAsciiDigit);
 }
 
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// Runs of one size, each on a fresh backlog: this machine's clock is noisy, a single run
+// may take half as long again as the next. Times are the medians, memory the largest.
+Result MeasureRepeated(int64_t size, bool odbc, bool legacy, int repeat, const std::string& work) {
+  std::vector<Result> runs;
+  for (int k = 0; k < repeat; ++k) runs.push_back(Measure(size, odbc, legacy, work, VELKARIS_SCHEMA_DIR));
+  Result r = runs.front();
+  auto median_of = [&](double Result::*field) {
+    std::vector<double> v;
+    for (const Result& x : runs) v.push_back(x.*field);
+    return Median(v);
+  };
+  r.seconds = median_of(&Result::seconds);
+  r.reference_seconds = median_of(&Result::reference_seconds);
+  r.driver_reference_seconds = median_of(&Result::driver_reference_seconds);
+  for (const Result& x : runs) r.peak_mb = std::max(r.peak_mb, x.peak_mb);
+  return r;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool odbc = false, legacy = false;
+  int repeat = 3;
   std::string csv = "bench-results.csv", work = "bench-work";
   std::vector<int64_t> sizes;
   for (int i = 1; i < argc; ++i) {
@@ -179,6 +206,8 @@ int main(int argc, char** argv) {
       odbc = true;
     } else if (a == "--legacy") {
       legacy = true;
+    } else if (a == "--repeat" && i + 1 < argc && IsCount(argv[i + 1]) && std::stoi(argv[i + 1]) > 0) {
+      repeat = std::stoi(argv[++i]);
     } else if (a == "--csv" && i + 1 < argc) {
       csv = argv[++i];
     } else if (a == "--work" && i + 1 < argc) {
@@ -206,7 +235,7 @@ int main(int argc, char** argv) {
               "pass s", "receipts/s", "rows/s", "stmts/row", "peak MB", "BO rows", "ref s", "ratio", "drv ref s",
               "drv ratio");
   for (int64_t size : sizes) {
-    Result r = Measure(size, odbc, legacy, work, VELKARIS_SCHEMA_DIR);
+    Result r = MeasureRepeated(size, odbc, legacy, repeat, work);
     double ratio = r.reference_seconds > 0 ? r.seconds / r.reference_seconds : 0;
     double driver_ratio = r.driver_reference_seconds > 0 ? r.seconds / r.driver_reference_seconds : 0;
     std::printf("%-20s %8lld %8lld %9.2f %10.1f %10.1f %11.1f %9.1f %10lld %9.3f %8.1f %9.3f %8.1f\n", r.backend.c_str(),
