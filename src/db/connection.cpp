@@ -103,6 +103,7 @@ void Connection::BeginSnapshot() {
 void Connection::EndSnapshot() {
   if (!snapshot_) return;
   snapshot_ = false;
+  cache_.Clear();  // others may have written since
   Before("END TRANSACTION");
   Counted([&] {
     engine_->EndSnapshot();
@@ -203,7 +204,7 @@ std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, Cur
     Before(sql);
     return engine_->Query(sql);
   }));
-  cache_.Store(sql, result, in_transaction_);
+  cache_.Store(sql, result, in_transaction_ || snapshot_);
   return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
 }
 

@@ -180,14 +180,14 @@ std::shared_ptr<const QueryCache::ReadFacts> QueryCache::FactsOf(const std::stri
   return facts;
 }
 
-void QueryCache::Store(const std::string& sql, std::shared_ptr<ResultSet> result, bool in_transaction) {
+void QueryCache::Store(const std::string& sql, std::shared_ptr<ResultSet> result, bool frozen) {
   if (policy_ == ReadCache::kOff) return;
   bool columns_only = IsEmptyColumnRead(sql);
   std::shared_ptr<const ReadFacts> facts = FactsOf(sql, *result);
   if (facts->tables.empty()) return;
   // Master data: no statement of a pass writes these tables. What a receipt reads again:
-  // only this connection writes it while its transaction is open.
-  bool re_read = policy_ == ReadCache::kInTransaction && in_transaction;
+  // only this connection writes it while its transaction (or snapshot) is open.
+  bool re_read = policy_ == ReadCache::kInTransaction && frozen;
   if (!columns_only && !facts->master_only && !(re_read && facts->kept_in_transaction)) return;
   if (entries_.size() >= kMaxEntries) Clear();
   if (!entries_.emplace(sql, std::move(result)).second) return;

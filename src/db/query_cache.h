@@ -5,7 +5,8 @@
 // articles, barcodes, movement headers and discount reasons made inside a transaction on
 // SQLite: there no one else writes (the transaction holds the write lock, and the schema
 // has no triggers), and a receipt reads the same article, header or reason several times
-// between two of its own writes. A write of this connection to a kept table forgets the
+// between two of its own writes. The same holds for the reads of one snapshot (the front
+// office's, read for a batch of receipts). A write of this connection to a kept table forgets the
 // answers that read it, except, for an UPDATE, those that name none of the columns it sets
 // (stock written to an article leaves its units of measure as they were) and those about
 // other rows (the article read by its id, when another article's id is updated); a
@@ -36,9 +37,10 @@ class QueryCache {
 
   // The kept answer of a query, or null. It is shared: nothing may change it.
   std::shared_ptr<ResultSet> Find(const std::string& sql) const;
-  // Keeps the answer of a query when the policy allows it; `in_transaction` tells whether
-  // the connection's transaction is open.
-  void Store(const std::string& sql, std::shared_ptr<ResultSet> result, bool in_transaction);
+  // Keeps the answer of a query when the policy allows it; `frozen` tells whether no one else
+  // can change what the connection reads: its transaction holds the write lock, or its reads
+  // share one snapshot (writes of its own held back meanwhile are not in the database yet).
+  void Store(const std::string& sql, std::shared_ptr<ResultSet> result, bool frozen);
   // A statement that may write: forgets the answers that read what it writes. `params` are
   // the values of its '?' marks.
   void Written(const std::string& sql, const std::vector<Value>& params = {});

@@ -254,9 +254,9 @@ TEST(QueryCache, AnUpdateOfOneRowForgetsOnlyTheReadsOfThatRow) {
   EXPECT_NE(cache.Find(b81), nullptr);
 }
 
-// Articles, barcodes, movement headers and discount reasons read inside a transaction are
-// read once between two writes of the connection, never across a write, a rollback or the
-// end of the transaction.
+// Articles, barcodes, movement headers and discount reasons read inside a transaction (or a
+// snapshot) are read once between two writes of the connection, never across a write, a
+// rollback or the end of the transaction.
 TEST(QueryCache, KeepsReReadTablesOnlyBetweenTheWritesOfItsOwnTransaction) {
   testing_support::TempDatabases dbs;
   db::Connection& c = *dbs.back;
@@ -304,6 +304,14 @@ TEST(QueryCache, KeepsReReadTablesOnlyBetweenTheWritesOfItsOwnTransaction) {
   c.BeginTransaction();
   EXPECT_EQ(read(article), std::make_pair(9.0, uint64_t{1}));
   c.RollbackTransaction();
+
+  // The reads of one snapshot are kept as well, up to its end.
+  c.BeginSnapshot();
+  EXPECT_EQ(read(article), std::make_pair(9.0, uint64_t{1}));
+  dbs.front->Execute("update b.tabArticoli set Giacenza=10 where idArticolo=1");
+  EXPECT_EQ(read(article), std::make_pair(9.0, uint64_t{0}));  // what the snapshot shows
+  c.EndSnapshot();
+  EXPECT_EQ(read(article), std::make_pair(10.0, uint64_t{1}));
 }
 
 // A snapshot reads one state of the database and lets others write meanwhile.
