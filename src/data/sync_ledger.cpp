@@ -48,7 +48,7 @@ void EnsureSyncLedger(Context& ctx) {
   for (const LedgerTable& t : kTables) {
     if (TableExists(back, t.name)) continue;
     try {
-      back.Execute(t.create);
+      back.ExecuteNoRecords(t.create);
     } catch (const db::Error& e) {
       throw db::Error(std::string("The sync ledger table ") + t.name +
                       " is missing from the back-office database and cannot be created (" + e.what() +
@@ -108,7 +108,7 @@ void LedgerRecordFailure(Context& ctx, int32_t id_testata_pos, const std::string
 }
 
 void LedgerClearFailure(Context& ctx, int32_t id_testata_pos) {
-  ctx.back_office().Execute(std::string("delete from ") + kLedgerFailures + Key(ctx, "IdScontrinoPos", id_testata_pos));
+  ctx.back_office().ExecuteNoRecords(std::string("delete from ") + kLedgerFailures + Key(ctx, "IdScontrinoPos", id_testata_pos));
 }
 
 std::set<int32_t> LedgerFailedReceipts(Context& ctx) {

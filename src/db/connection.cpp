@@ -171,6 +171,8 @@ void Connection::Before(const std::string& sql) {
 
 int64_t Connection::Execute(const std::string& sql) { return ExecuteWithParams(sql, {}); }
 
+void Connection::ExecuteNoRecords(const std::string& sql) { Send(sql, {}, false); }
+
 int64_t Connection::ExecuteWithParams(const std::string& sql, const std::vector<Value>& params) {
   return Send(sql, params, true);
 }

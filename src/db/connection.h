@@ -54,6 +54,10 @@ class Connection {
 
   // Runs a statement; returns the records affected.
   int64_t Execute(const std::string& sql);
+  // Runs a statement whose records affected the caller does not read (ADO's
+  // adExecuteNoRecords): a backend that counts them with a statement of its own (SQLite's
+  // ODBC driver) is spared it.
+  void ExecuteNoRecords(const std::string& sql);
   std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, CursorType cursor = kStatic,
                                            LockType lock = kReadOnly);
 

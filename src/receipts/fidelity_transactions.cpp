@@ -74,7 +74,7 @@ bool AggiornaInfoTransazioneFidelity(Context& ctx, int32_t tipo_documento, int32
   bool result = false;
   Guarded(ctx, "AggiornaInfoTransazioneFidelity", [&] {
     if (tipo_documento != 9 && tipo_documento != 23) return;
-    connection.Execute(std::string("Update ") + "tabTestateScontrini" + " set " + "idTransazioneFidelity" + "=" +
+    connection.ExecuteNoRecords(std::string("Update ") + "tabTestateScontrini" + " set " + "idTransazioneFidelity" + "=" +
                        std::to_string(id_transazione) + " where " + "idTestata" + "=" + std::to_string(id_documento));
     result = true;
   });

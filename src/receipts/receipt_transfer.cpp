@@ -88,13 +88,13 @@ void Transfer::Remove(const std::vector<const char*>& tables, bool fidelity) {
       "Eliminazione forzata");
   for (const char* table : tables) {
     if (std::string_view(table) == "tabDettaglioScontrini") {
-      ctx_.connDbLocale->Execute(DeleteDownPaymentsSql(bkf_id_));  // they point at the rows
+      ctx_.connDbLocale->ExecuteNoRecords(DeleteDownPaymentsSql(bkf_id_));  // they point at the rows
     }
-    ctx_.connDbLocale->Execute(std::string("delete from ") + table + " where idtestata=" + id);
+    ctx_.connDbLocale->ExecuteNoRecords(std::string("delete from ") + table + " where idtestata=" + id);
   }
   if (fidelity) {
     try {
-      ctx_.connDbLocale->Execute("delete from tabFidelity_Transazioni where idScontrino=" + id);
+      ctx_.connDbLocale->ExecuteNoRecords("delete from tabFidelity_Transazioni where idScontrino=" + id);
     } catch (...) {
     }
   }
@@ -253,7 +253,7 @@ bool PCassa_SincroScontrino(Context& ctx, int32_t& kind, SyncCollection& receipt
     if (!PCassa_SincroPagamentiScontrini(ctx, -1, -1, *ctx.connDbPuntoCassa, *ctx.connDbLocale)) return;
     // As a unit of work they are flagged one by one once the back office has committed.
     if (!ctx.uow.per_receipt) {
-      ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" +
+      ctx.connDbPuntoCassa->ExecuteNoRecords("Update tabPagamentiScontrini set FlagExport=" +
                                     BooleanForSql(ctx, true, kSqlServer) + " where idTestata=-1");
     }
     Transfer transfer(ctx, kind);

@@ -38,19 +38,19 @@ void FailureExitB(Context& ctx, bool first_pass, SyncCollection& single) {
     AvviaConnessionePcassa(ctx, false);
   }
   db::Connection& back = ctx.back_office();
-  back.Execute("delete from tabtestatescontrini where idtestata=" + id);
-  back.Execute("delete from tabPagamentiScontriniBackoffice where idtestata=" + id);
-  back.Execute(DeleteDownPaymentsSql(header->IdTestataScontrinoBKF));
-  back.Execute("delete from tabDettaglioScontrini where idtestata=" + id);
+  back.ExecuteNoRecords("delete from tabtestatescontrini where idtestata=" + id);
+  back.ExecuteNoRecords("delete from tabPagamentiScontriniBackoffice where idtestata=" + id);
+  back.ExecuteNoRecords(DeleteDownPaymentsSql(header->IdTestataScontrinoBKF));
+  back.ExecuteNoRecords("delete from tabDettaglioScontrini where idtestata=" + id);
   if (first_pass) {
     for (const auto& row : header->Righe) {
       if (row->SincronizzatoMovMagBKF) {
-        back.Execute("Delete from tabDettaglioMagazzino where idDettaglio=" + std::to_string(row->IdDettaglioMovMagBKF));
+        back.ExecuteNoRecords("Delete from tabDettaglioMagazzino where idDettaglio=" + std::to_string(row->IdDettaglioMovMagBKF));
       }
     }
   }
   try {
-    back.Execute("delete from tabFidelity_Transazioni where idScontrino=" + id);
+    back.ExecuteNoRecords("delete from tabFidelity_Transazioni where idScontrino=" + id);
   } catch (...) {
   }
   CloseAllConnections(ctx);

@@ -21,7 +21,7 @@ std::string SqlNumber(Context& ctx, const db::Value& v) {
 }
 
 void UpdateArticleStock(Context& ctx, db::Connection& connection, const db::Recordset& rs, const std::string& id) {
-  connection.Execute("Update tabArticoli set Giacenza=" + SqlNumber(ctx, rs["Giacenza"]) +
+  connection.ExecuteNoRecords("Update tabArticoli set Giacenza=" + SqlNumber(ctx, rs["Giacenza"]) +
                      ", Disponibile=" + SqlNumber(ctx, rs["Disponibile"]) + " where idarticolo=" + id);
 }
 
@@ -45,7 +45,7 @@ bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t
     std::string stock_barcode =
         EsisteBarcode(ctx, barcode, connection) ? barcode : funGetBarcode(ctx, connection, barcode, true);
     if (!funGetGestioneGiacenzaArticolo(ctx, id_articolo)) return;
-    connection.Execute("Update tabArticoli set Movimentato=" + BooleanForSql(ctx, true, kSqlServer) +
+    connection.ExecuteNoRecords("Update tabArticoli set Movimentato=" + BooleanForSql(ctx, true, kSqlServer) +
                        " where IdArticolo=" + std::to_string(id_articolo));
     if (ArithmeticHere(ctx)) {
       auto rs = connection.OpenRecordset("Select * from tabGiacenze where Barcode='" + stock_barcode +
@@ -107,10 +107,10 @@ void CheckBloccoArticoloGiacenza(Context& ctx, int32_t id_articolo) {
     if (sums->Eof()) return;
     auto positive = [&](const char* c) { return db::CDbl(TestNull(ctx, (*sums)[c], db::Value(0))) > 0; };
     if (positive("g") || positive("o") || positive("A")) {
-      ctx.connDbLocale->Execute("update tabarticoli set Attivo=" + BooleanForSql(ctx, true, kSqlServer) +
+      ctx.connDbLocale->ExecuteNoRecords("update tabarticoli set Attivo=" + BooleanForSql(ctx, true, kSqlServer) +
                                 "  where idarticolo =" + id);
     } else {
-      ctx.connDbLocale->Execute("update tabarticoli set Attivo=0  where idarticolo =" + id);
+      ctx.connDbLocale->ExecuteNoRecords("update tabarticoli set Attivo=0  where idarticolo =" + id);
     }
     sums->Close();
   });
@@ -140,18 +140,18 @@ void GiacenzeTabBarcode_LanciaAllineamento(Context& ctx, db::Connection& connect
                                            const std::string& barcode, int32_t id_magazzino) {
   Guarded(ctx, "GiacenzeTabBarcode_LanciaAllineamento", [&] {
     if (barcode.empty()) {
-      connection.Execute("Update tabBarcode set Giacenza=null, Disponibile=Null");
+      connection.ExecuteNoRecords("Update tabBarcode set Giacenza=null, Disponibile=Null");
     } else if (id_magazzino < 0 || id_magazzino != ctx.settings.IdMagazzinoCorrente) {
       return;  // another warehouse's stock (or none) is not the till's
     }
     std::string where = barcode.empty() ? "" : "WHERE tabGiacenze.Barcode='" + Apice(ctx, barcode) +
                                                    "' and tabGiacenze.IdMagazzino=" + std::to_string(id_magazzino);
     if (sintassi == 0) {
-      connection.Execute("UPDATE tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = tabBarcode.barcode SET "
+      connection.ExecuteNoRecords("UPDATE tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = tabBarcode.barcode SET "
                          "tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = tabGiacenze.Disponibile " +
                          where);
     } else {
-      connection.Execute("UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
+      connection.ExecuteNoRecords("UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
                          "tabGiacenze.Disponibile FROM tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = "
                          "tabBarcode.barcode " + where);
     }
@@ -162,7 +162,7 @@ void GiacenzeTabArticolo_LanciaAllineamento(Context& ctx, db::Connection& connec
                                             int32_t id_articolo, int32_t id_magazzino) {
   Guarded(ctx, "GiacenzeTabArticolo_LanciaAllineamento", [&] {
     if (id_articolo == -1) {
-      connection.Execute("Update tabArticoli set Giacenza=null, Disponibile=Null");
+      connection.ExecuteNoRecords("Update tabArticoli set Giacenza=null, Disponibile=Null");
       auto rs = connection.OpenRecordset(
           "Select idArticolo, Sum(Giacenza) as Giacenza, Sum(Disponibile) as Disponibile from tabGiacenze group by "
           "idarticolo having Sum(Giacenza) <>0 or  Sum(Disponibile)<>0",
@@ -180,7 +180,7 @@ void GiacenzeTabArticolo_LanciaAllineamento(Context& ctx, db::Connection& connec
     if (!rs->Eof()) {
       UpdateArticleStock(ctx, connection, *rs, id);
     } else {
-      connection.Execute("Update tabArticoli set Giacenza=0, Disponibile=0 where idarticolo=" + id);
+      connection.ExecuteNoRecords("Update tabArticoli set Giacenza=0, Disponibile=0 where idarticolo=" + id);
     }
     rs->Close();
   });

@@ -114,7 +114,7 @@ int32_t CreaTestata(Context& ctx, db::Connection& connection, int32_t& id_testat
         TestataMagazzino second = t;
         second.IdCausale = secondary;
         CreaTestata(ctx, connection, reference, second, chain);
-        connection.Execute("Update tabTestateMagazzino set idTestataRiferimento=" + std::to_string(reference) +
+        connection.ExecuteNoRecords("Update tabTestateMagazzino set idTestataRiferimento=" + std::to_string(reference) +
                            " where IdTestata=" + std::to_string(id_testata));
       }
     }
