@@ -131,15 +131,52 @@ std::shared_ptr<const ResultShape> Describe(SQLHSTMT st, SQLSMALLINT n, bool sql
   return shape;
 }
 
-ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::string& sql,
-                        std::shared_ptr<const ResultShape>* kept) {
+// Binds the number columns of `shape` to the buffers of `bound`, once per prepared statement.
+void BindNumbers(SQLHSTMT st, const ResultShape& shape, std::vector<BoundColumn>& bound, const std::string& sql) {
+  SQLFreeStmt(st, SQL_UNBIND);
+  bound = std::vector<BoundColumn>(shape.reads.size());
+  for (size_t k = 0; k < bound.size(); ++k) {
+    SQLSMALLINT type = shape.reads[k].type;
+    BoundColumn& b = bound[k];
+    SQLUSMALLINT i = static_cast<SQLUSMALLINT>(k + 1);
+    if (IsIntegerType(type) || type == SQL_BIGINT) {
+      b.kind = BoundColumn::kInteger;
+      Check(SQLBindCol(st, i, SQL_C_SBIGINT, &b.integer, 0, &b.indicator), SQL_HANDLE_STMT, st, sql);
+    } else if (type == SQL_BIT) {
+      b.kind = BoundColumn::kBit;
+      Check(SQLBindCol(st, i, SQL_C_SLONG, &b.bit, 0, &b.indicator), SQL_HANDLE_STMT, st, sql);
+    } else if (IsFloatType(type)) {
+      b.kind = BoundColumn::kReal;
+      Check(SQLBindCol(st, i, SQL_C_DOUBLE, &b.real, 0, &b.indicator), SQL_HANDLE_STMT, st, sql);
+    }
+  }
+}
+
+// A value the fetch left in its buffer, typed as ReadValue types it.
+Value BoundValue(const BoundColumn& b, SQLSMALLINT type) {
+  if (b.indicator == SQL_NULL_DATA) return Value();
+  switch (b.kind) {
+    case BoundColumn::kInteger:
+      if (type == SQL_BIGINT || b.integer < INT32_MIN || b.integer > INT32_MAX) return Value(static_cast<int64_t>(b.integer));
+      return Value(static_cast<int32_t>(b.integer));
+    case BoundColumn::kBit: return Value(b.bit != 0);
+    default: return Value(b.real);
+  }
+}
+
+ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::string& sql, PreparedResults* prepared) {
   std::shared_ptr<const ResultShape> shape;
-  if (kept && *kept && (*kept)->reads.size() == static_cast<size_t>(n)) {
-    shape = *kept;
+  if (prepared && prepared->shape && prepared->shape->reads.size() == static_cast<size_t>(n)) {
+    shape = prepared->shape;
   } else {
     shape = Describe(st, n, sqlite, sql);
-    if (kept) *kept = shape;
+    if (prepared) {
+      prepared->shape = shape;
+      prepared->bound.clear();
+      if (sqlite) BindNumbers(st, *shape, prepared->bound, sql);
+    }
   }
+  const std::vector<BoundColumn>* bound = prepared && !prepared->bound.empty() ? &prepared->bound : nullptr;
   ResultSet rs;
   rs.columns = shape->columns;
   rs.index = shape->index;
@@ -148,7 +185,14 @@ ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::stri
     Check(rc, SQL_HANDLE_STMT, st, sql);
     std::vector<Value> row;
     row.reserve(n);
-    for (SQLSMALLINT i = 1; i <= n; ++i) row.push_back(ReadValue(st, i, shape->reads[i - 1], sqlite, sql));
+    for (SQLSMALLINT i = 1; i <= n; ++i) {
+      const ColumnRead& read = shape->reads[i - 1];
+      if (bound && (*bound)[i - 1].kind != BoundColumn::kNone) {
+        row.push_back(BoundValue((*bound)[i - 1], read.type));
+      } else {
+        row.push_back(ReadValue(st, i, read, sqlite, sql));
+      }
+    }
     rs.rows.push_back(std::move(row));
   }
   return rs;
@@ -165,7 +209,7 @@ StatementResults ReadResults(SQLHSTMT st, SQLRETURN rc, bool sqlite, const std::
     SQLSMALLINT n = 0;
     if (rc != SQL_NO_DATA) SQLNumResultCols(st, &n);
     if (n > 0 && !have_rows) {
-      out.rows = ReadResultSet(st, n, sqlite, sql, prepared ? &prepared->shape : nullptr);
+      out.rows = ReadResultSet(st, n, sqlite, sql, prepared);
       have_rows = true;
     } else if (n == 0) {
       SQLLEN count = 0;

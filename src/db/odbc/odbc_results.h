@@ -33,9 +33,21 @@ struct ResultShape {
   std::shared_ptr<const ColumnIndex> index;
 };
 
+// A number column of a result bound to a buffer (SQLite's driver): every fetch fills it, with
+// no call per value.
+struct BoundColumn {
+  enum Kind : unsigned char { kNone, kInteger, kBit, kReal } kind = kNone;
+  SQLLEN indicator = 0;
+  SQLBIGINT integer = 0;
+  SQLINTEGER bit = 0;
+  double real = 0;
+};
+
 // What is kept between executions of a prepared statement.
 struct PreparedResults {
   std::shared_ptr<const ResultShape> shape;  // filled at the first execution that returns rows
+  // SQLite: one per column of `shape`, its numbers bound; never resized while bound.
+  std::vector<BoundColumn> bound;
 };
 
 // Reads every result of a statement that returned `rc`, so that nothing is left pending on
