@@ -185,6 +185,8 @@ sqlite3_stmt* SqliteEngine::Cached(const std::string& sql) {
   return st;
 }
 
+// Texts are bound in place (SQLITE_STATIC): `params` outlives the statement's steps, which
+// end with its reset before the caller's values go.
 void SqliteEngine::Bind(sqlite3_stmt* st, const std::vector<Value>& params, const std::string& sql) {
   for (size_t k = 0; k < params.size(); ++k) {
     int i = static_cast<int>(k) + 1;
@@ -197,8 +199,7 @@ void SqliteEngine::Bind(sqlite3_stmt* st, const std::vector<Value>& params, cons
       case Type::LongLong: rc = sqlite3_bind_int64(st, i, v.AsLongLong()); break;
       case Type::Double: rc = sqlite3_bind_double(st, i, v.AsDouble()); break;
       case Type::Text:
-        rc = sqlite3_bind_text(st, i, v.AsText().data(), static_cast<int>(v.AsText().size()),
-                               SQLITE_TRANSIENT);
+        rc = sqlite3_bind_text(st, i, v.AsText().data(), static_cast<int>(v.AsText().size()), SQLITE_STATIC);
         break;
       case Type::Date: {
         std::string iso = ToIso(v.AsDate());
@@ -228,7 +229,8 @@ sqlite3_stmt* SqliteEngine::Reusable(const std::string& tsql) {
     }
     shapes_.emplace(p.text, st);
   }
-  Bind(st, p.params, tsql);
+  shape_params_ = std::move(p.params);  // kept until the next statement: bound in place
+  Bind(st, shape_params_, tsql);
   return st;
 }
 
@@ -324,7 +326,8 @@ Value SqliteEngine::GetNewID(const std::string& schema, const std::string& table
   // One statement, so concurrent callers are serialised by SQLite's write lock.
   std::string sql = NewIdStatement(table, column, check_conflict);
   sqlite3_stmt* st = Cached(sql);
-  Bind(st, {Value(util::ToLower(table)), Value(util::ToLower(column))}, sql);
+  const std::vector<Value> key = {Value(util::ToLower(table)), Value(util::ToLower(column))};  // bound in place
+  Bind(st, key, sql);
   int rc = sqlite3_step(st);
   Value id;
   if (rc == SQLITE_ROW) id = IntegerValue(sqlite3_column_int64(st, 0));
@@ -332,6 +335,7 @@ Value SqliteEngine::GetNewID(const std::string& schema, const std::string& table
   while (rc == SQLITE_ROW) rc = sqlite3_step(st);
   std::string error = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db_);
   sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
   if (!error.empty()) throw Error(error + " [SQL: " + sql + "]");
   return id;
 }

@@ -72,6 +72,7 @@ class SqliteEngine : public Engine {
   std::unordered_map<std::string, sqlite3_stmt*> shapes_;  // statements by their literal-free shape
   std::unordered_map<sqlite3_stmt*, StatementColumns> columns_;
   ShapeTranslator translator_;
+  std::vector<Value> shape_params_;  // the literals of the last statement of a shape, as bound
 };
 
 }  // namespace db::sqlite
