@@ -9,7 +9,6 @@ namespace db::sqlite {
 namespace {
 
 constexpr size_t kMaxPlans = 2048;
-constexpr size_t kMaxRecent = 8192;
 constexpr int64_t kMarkerBase = 7'770'000'000;  // marker numbers: far from any real value
 
 // Marker texts: unique, with a trailing blank so that a dropped blank shows.
@@ -107,15 +106,6 @@ ShapeTranslator::Plan ShapeTranslator::MakePlan(const ParameterizedSql& shape, c
 }
 
 ParameterizedSql ShapeTranslator::Translate(const std::string& tsql) {
-  auto kept = recent_.find(tsql);
-  if (kept != recent_.end()) return kept->second;
-  ParameterizedSql out = TranslateAnew(tsql);
-  if (recent_.size() >= kMaxRecent) recent_.clear();
-  recent_.emplace(tsql, out);
-  return out;
-}
-
-ParameterizedSql ShapeTranslator::TranslateAnew(const std::string& tsql) {
   ParameterizedSql shape = ParameterizeLiterals(tsql);
   std::string classes;
   for (const Value& v : shape.params) classes += ClassOf(v);

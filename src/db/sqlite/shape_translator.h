@@ -34,12 +34,8 @@ class ShapeTranslator {
     std::vector<Source> sources;
   };
   Plan MakePlan(const ParameterizedSql& shape, const std::string& classes) const;
-  ParameterizedSql TranslateAnew(const std::string& tsql);
 
   std::unordered_map<std::string, Plan> plans_;
-  // The translations of recent texts: a pass sends the same text again and again (the same
-  // article read after each of its writes), and reading a text for its literals is long.
-  std::unordered_map<std::string, ParameterizedSql> recent_;
 };
 
 }  // namespace db::sqlite
