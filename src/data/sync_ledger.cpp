@@ -108,7 +108,8 @@ void LedgerRecordFailure(Context& ctx, int32_t id_testata_pos, const std::string
 }
 
 void LedgerClearFailure(Context& ctx, int32_t id_testata_pos) {
-  ctx.back_office().ExecuteNoRecords(std::string("delete from ") + kLedgerFailures + Key(ctx, "IdScontrinoPos", id_testata_pos));
+  ctx.back_office().ExecuteNoRecords(std::string("delete from ") + kLedgerFailures +
+                                     Key(ctx, "IdScontrinoPos", id_testata_pos));
 }
 
 std::set<int32_t> LedgerFailedReceipts(Context& ctx) {

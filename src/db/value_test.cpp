@@ -125,7 +125,8 @@ TEST(ValueFormats, NumbersAndDatesReadAsPrintfWroteThem) {
   for (int i = 0; i < 5000; ++i) {
     int y = 1900 + static_cast<int>(next() % 200), mo = 1 + static_cast<int>(next() % 12);
     int da = 1 + static_cast<int>(next() % 28), h = static_cast<int>(next() % 24);
-    int mi = static_cast<int>(next() % 60), se = static_cast<int>(next() % 60), ms = i % 3 ? 0 : static_cast<int>(next() % 1000);
+    int mi = static_cast<int>(next() % 60), se = static_cast<int>(next() % 60),
+        ms = i % 3 ? 0 : static_cast<int>(next() % 1000);
     Date date = Date::FromParts(y, mo, da, h, mi, se, ms);
     Date::Parts p = date.ToParts();
     int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,

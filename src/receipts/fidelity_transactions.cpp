@@ -74,8 +74,9 @@ bool AggiornaInfoTransazioneFidelity(Context& ctx, int32_t tipo_documento, int32
   bool result = false;
   Guarded(ctx, "AggiornaInfoTransazioneFidelity", [&] {
     if (tipo_documento != 9 && tipo_documento != 23) return;
-    connection.ExecuteNoRecords(std::string("Update ") + "tabTestateScontrini" + " set " + "idTransazioneFidelity" + "=" +
-                       std::to_string(id_transazione) + " where " + "idTestata" + "=" + std::to_string(id_documento));
+    connection.ExecuteNoRecords(std::string("Update ") + "tabTestateScontrini" + " set " + "idTransazioneFidelity" +
+                                "=" + std::to_string(id_transazione) + " where " + "idTestata" + "=" +
+                                std::to_string(id_documento));
     result = true;
   });
   return result;

@@ -254,7 +254,7 @@ bool PCassa_SincroScontrino(Context& ctx, int32_t& kind, SyncCollection& receipt
     // As a unit of work they are flagged one by one once the back office has committed.
     if (!ctx.uow.per_receipt) {
       ctx.connDbPuntoCassa->ExecuteNoRecords("Update tabPagamentiScontrini set FlagExport=" +
-                                    BooleanForSql(ctx, true, kSqlServer) + " where idTestata=-1");
+                                             BooleanForSql(ctx, true, kSqlServer) + " where idTestata=-1");
     }
     Transfer transfer(ctx, kind);
     for (const auto& record : receipts) {

@@ -47,8 +47,8 @@ void FlagTransferredReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_tes
                                                    " where idTestata=" + pos + " and (FlagExport=0 or FlagExport is null)");
   // Its discount reasons went into the back office with it.
   ctx.connDbPuntoCassa->ExecuteNoRecords("update tabGiustificaSconto set flagExport=" + flag + ", dataExport=" +
-                                DateForSql(ctx, ctx.clock.Now().DateOnly(), false, false, false) +
-                                " where idTestataMovimento=" + pos + " and isnull(flagExport,0)=0");
+                                         DateForSql(ctx, ctx.clock.Now().DateOnly(), false, false, false) +
+                                         " where idTestataMovimento=" + pos + " and isnull(flagExport,0)=0");
   ctx.logs.ScriviLogSincro("Scontrino POS id:" + pos + " gia' trasferito nello scontrino backoffice id:" +
                            std::to_string(id_testata_bkf) + ": segnate come esportate " + std::to_string(rows) +
                            " righe e " + std::to_string(payments) + " pagamenti rimasti.");
@@ -57,7 +57,8 @@ void FlagTransferredReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_tes
 void FlagTransferredPayments(Context& ctx, const std::vector<int32_t>& pos_payment_ids) {
   std::string flag = BooleanForSql(ctx, true, kSqlServer);
   for (int32_t id : pos_payment_ids) {
-    ctx.connDbPuntoCassa->ExecuteNoRecords("Update tabPagamentiScontrini set FlagExport=" + flag + " where ID=" + std::to_string(id));
+    ctx.connDbPuntoCassa->ExecuteNoRecords("Update tabPagamentiScontrini set FlagExport=" + flag +
+                                           " where ID=" + std::to_string(id));
   }
 }
 

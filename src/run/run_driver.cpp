@@ -45,7 +45,8 @@ void FailureExitB(Context& ctx, bool first_pass, SyncCollection& single) {
   if (first_pass) {
     for (const auto& row : header->Righe) {
       if (row->SincronizzatoMovMagBKF) {
-        back.ExecuteNoRecords("Delete from tabDettaglioMagazzino where idDettaglio=" + std::to_string(row->IdDettaglioMovMagBKF));
+        back.ExecuteNoRecords("Delete from tabDettaglioMagazzino where idDettaglio=" +
+                              std::to_string(row->IdDettaglioMovMagBKF));
       }
     }
   }

@@ -22,7 +22,7 @@ std::string SqlNumber(Context& ctx, const db::Value& v) {
 
 void UpdateArticleStock(Context& ctx, db::Connection& connection, const db::Recordset& rs, const std::string& id) {
   connection.ExecuteNoRecords("Update tabArticoli set Giacenza=" + SqlNumber(ctx, rs["Giacenza"]) +
-                     ", Disponibile=" + SqlNumber(ctx, rs["Disponibile"]) + " where idarticolo=" + id);
+                              ", Disponibile=" + SqlNumber(ctx, rs["Disponibile"]) + " where idarticolo=" + id);
 }
 
 }  // namespace
@@ -46,7 +46,7 @@ bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t
         EsisteBarcode(ctx, barcode, connection) ? barcode : funGetBarcode(ctx, connection, barcode, true);
     if (!funGetGestioneGiacenzaArticolo(ctx, id_articolo)) return;
     connection.ExecuteNoRecords("Update tabArticoli set Movimentato=" + BooleanForSql(ctx, true, kSqlServer) +
-                       " where IdArticolo=" + std::to_string(id_articolo));
+                                " where IdArticolo=" + std::to_string(id_articolo));
     if (ArithmeticHere(ctx)) {
       auto rs = connection.OpenRecordset("Select * from tabGiacenze where Barcode='" + stock_barcode +
                                              "' and IdMagazzino=" + std::to_string(id_magazzino),
@@ -108,7 +108,7 @@ void CheckBloccoArticoloGiacenza(Context& ctx, int32_t id_articolo) {
     auto positive = [&](const char* c) { return db::CDbl(TestNull(ctx, (*sums)[c], db::Value(0))) > 0; };
     if (positive("g") || positive("o") || positive("A")) {
       ctx.connDbLocale->ExecuteNoRecords("update tabarticoli set Attivo=" + BooleanForSql(ctx, true, kSqlServer) +
-                                "  where idarticolo =" + id);
+                                         "  where idarticolo =" + id);
     } else {
       ctx.connDbLocale->ExecuteNoRecords("update tabarticoli set Attivo=0  where idarticolo =" + id);
     }
@@ -147,13 +147,16 @@ void GiacenzeTabBarcode_LanciaAllineamento(Context& ctx, db::Connection& connect
     std::string where = barcode.empty() ? "" : "WHERE tabGiacenze.Barcode='" + Apice(ctx, barcode) +
                                                    "' and tabGiacenze.IdMagazzino=" + std::to_string(id_magazzino);
     if (sintassi == 0) {
-      connection.ExecuteNoRecords("UPDATE tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = tabBarcode.barcode SET "
-                         "tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = tabGiacenze.Disponibile " +
-                         where);
+      connection.ExecuteNoRecords(
+          "UPDATE tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = tabBarcode.barcode SET "
+          "tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = tabGiacenze.Disponibile " +
+          where);
     } else {
-      connection.ExecuteNoRecords("UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
-                         "tabGiacenze.Disponibile FROM tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = "
-                         "tabBarcode.barcode " + where);
+      connection.ExecuteNoRecords(
+          "UPDATE tabBarcode SET tabBarcode.Giacenza = tabGiacenze.Giacenza, tabBarcode.Disponibile = "
+          "tabGiacenze.Disponibile FROM tabGiacenze INNER JOIN tabBarcode ON tabGiacenze.Barcode = "
+          "tabBarcode.barcode " +
+          where);
     }
   });
 }

@@ -115,7 +115,7 @@ int32_t CreaTestata(Context& ctx, db::Connection& connection, int32_t& id_testat
         second.IdCausale = secondary;
         CreaTestata(ctx, connection, reference, second, chain);
         connection.ExecuteNoRecords("Update tabTestateMagazzino set idTestataRiferimento=" + std::to_string(reference) +
-                           " where IdTestata=" + std::to_string(id_testata));
+                                    " where IdTestata=" + std::to_string(id_testata));
       }
     }
     result = id_testata;

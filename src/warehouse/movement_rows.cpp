@@ -189,8 +189,8 @@ void SecondaryRow(Context& ctx, db::Connection& connection, int32_t id_testata, 
   RigaMovimento copy = row;
   int32_t secondary_row = CreaRigaMovimentoMagazzino(ctx, connection, secondary, data_riga, causale, magazzino, copy);
   if (secondary_row > 0) {
-    connection.ExecuteNoRecords("Update tabDettaglioMagazzino set IdDettaglioRiferimento=" + std::to_string(secondary_row) +
-                       " where idDettaglio=" + std::to_string(row_id));
+    connection.ExecuteNoRecords("Update tabDettaglioMagazzino set IdDettaglioRiferimento=" +
+                                std::to_string(secondary_row) + " where idDettaglio=" + std::to_string(row_id));
   }
 }
 
@@ -274,8 +274,8 @@ void localCreaRigheFigli(Context& ctx, const NodiDistinta& nodes, const db::Date
       } else {
         last_row = ScriviRigaMovimentoMagazzino(ctx, *ctx.connDbLocale, 0, id_testata, id_magazzino, id_causale, row);
       }
-      ctx.connDbLocale->ExecuteNoRecords("Update tabDettaglioMagazzino set idDettaglioRiferimento=" + std::to_string(last_row) +
-                                " where IdDEttaglio=" + std::to_string(last_row));
+      ctx.connDbLocale->ExecuteNoRecords("Update tabDettaglioMagazzino set idDettaglioRiferimento=" +
+                                         std::to_string(last_row) + " where IdDEttaglio=" + std::to_string(last_row));
       if (!node->Figli.empty()) {
         localCreaRigheFigli(ctx, node->Figli, data_riga, id_testata, id_causale, id_magazzino, kit, last_row);
       }

@@ -150,8 +150,10 @@ TEST_F(OdbcSqliteTest, AStatementRunAgainWritesEachExecutionsOwnValues) {
   // Read back row by row with one kept statement, whose number columns stay bound as well.
   auto text = [](const Value& v) { return v.IsNull() ? std::string("<null>") : CStr(v); };
   for (const auto& row : rows) {
-    auto read = c.OpenRecordset("select idTestata, idCassa, bollettario, TotaleImporto, DataOraScontrino "
-                                "from tabTestateScontrini where idTestata=" + CStr(row[0]));
+    auto read = c.OpenRecordset(
+        "select idTestata, idCassa, bollettario, TotaleImporto, DataOraScontrino "
+        "from tabTestateScontrini where idTestata=" +
+        CStr(row[0]));
     ASSERT_FALSE(read->Eof());
     SCOPED_TRACE("row " + CStr(row[0]));
     EXPECT_EQ((*read)["idTestata"], row[0]);

@@ -27,25 +27,16 @@ Binding WideText(const Value& v, BoundParameter& b) {
   return g;
 }
 
-Binding NarrowText(const std::string& text, BoundParameter& b) {
+// UTF-8 text (SQLite's driver). A buffer `kept` bound from one execution to the next is
+// declared as long as it holds, so that a shorter or equal text needs no new binding.
+Binding NarrowText(const std::string& text, BoundParameter& b, bool kept) {
   Binding g;
   b.text = text;
   b.indicator = static_cast<SQLLEN>(b.text.size());
   g.data = b.text.data();
-  g.buffer_length = b.indicator;
-  g.size = std::max<SQLULEN>(b.text.size(), 1);
-  return g;
-}
-
-// UTF-8 text in a buffer kept from one execution to the next: declared as long as the buffer
-// holds, so that a shorter or equal text needs no new binding.
-Binding KeptText(const std::string& text, BoundParameter& b) {
-  Binding g;
-  b.text = text;
-  b.indicator = static_cast<SQLLEN>(b.text.size());
-  g.data = b.text.data();
-  g.buffer_length = static_cast<SQLLEN>(std::max<size_t>(b.text.capacity(), 1));
-  g.size = static_cast<SQLULEN>(g.buffer_length);
+  size_t declared = std::max<size_t>(kept ? b.text.capacity() : b.text.size(), 1);
+  g.buffer_length = static_cast<SQLLEN>(kept ? declared : b.text.size());
+  g.size = static_cast<SQLULEN>(declared);
   return g;
 }
 
@@ -77,12 +68,10 @@ Binding Fill(const Value& v, BoundParameter& b, bool sqlite, bool kept) {
       b.ll = v.AsLongLong(), g.c_type = SQL_C_SBIGINT, g.sql_type = SQL_BIGINT, g.data = &b.ll;
       break;
     case Type::Double: b.d = v.AsDouble(), g.c_type = SQL_C_DOUBLE, g.sql_type = SQL_DOUBLE, g.data = &b.d; break;
-    case Type::Text:
-      g = !sqlite ? WideText(v, b) : kept ? KeptText(v.AsText(), b) : NarrowText(v.AsText(), b);
-      break;
+    case Type::Text: g = sqlite ? NarrowText(v.AsText(), b, kept) : WideText(v, b); break;
     case Type::Date:
       // SQLite keeps dates as ISO text, the form the program compares with.
-      g = !sqlite ? Timestamp(v.AsDate(), b) : kept ? KeptText(ToIso(v.AsDate()), b) : NarrowText(ToIso(v.AsDate()), b);
+      g = sqlite ? NarrowText(ToIso(v.AsDate()), b, kept) : Timestamp(v.AsDate(), b);
       break;
   }
   return g;

@@ -157,7 +157,9 @@ Value BoundValue(const BoundColumn& b, SQLSMALLINT type) {
   if (b.indicator == SQL_NULL_DATA) return Value();
   switch (b.kind) {
     case BoundColumn::kInteger:
-      if (type == SQL_BIGINT || b.integer < INT32_MIN || b.integer > INT32_MAX) return Value(static_cast<int64_t>(b.integer));
+      if (type == SQL_BIGINT || b.integer < INT32_MIN || b.integer > INT32_MAX) {
+        return Value(static_cast<int64_t>(b.integer));
+      }
       return Value(static_cast<int32_t>(b.integer));
     case BoundColumn::kBit: return Value(b.bit != 0);
     default: return Value(b.real);

@@ -114,8 +114,9 @@ ParameterizedSql ParameterizeLiterals(const std::string& sql) {
         bool literal = c == '\'' && !select_list && !frozen;
         if (literal) {
           std::string_view inside(sql.data() + i + 1, end - i - 2);
-          replace(i, end, Value(inside.find('\'') == std::string_view::npos ? std::string(inside)
-                                                                           : util::ReplaceAll(inside, "''", "'")));
+          replace(i, end,
+                  Value(inside.find('\'') == std::string_view::npos ? std::string(inside)
+                                                                    : util::ReplaceAll(inside, "''", "'")));
         }
         i = end;
         prev = 'x';
