@@ -20,9 +20,10 @@ void Connection::Open(const std::string& connection_string) {
   }
   table_columns_.clear();
   write_targets_.clear();
-  opened_with_ = connection_string;
+  // The key of the pool: the string, and the query timeout a driver's connection was given.
+  opened_with_ = connection_string + '\x1f' + std::to_string(odbc_options_.query_timeout);
   if (pool_) {
-    EnginePool::Kept kept = pool_->Take(connection_string);
+    EnginePool::Kept kept = pool_->Take(opened_with_);
     // An engine whose file was replaced since is closed as `kept` goes.
     if (kept.engine && kept.engine->Poolable()) {
       engine_ = std::move(kept.engine);
@@ -75,7 +76,7 @@ bool Connection::GiveToPool() {
   } catch (const Error&) {
     return false;  // not idle: closed instead
   }
-  if (!engine_->Poolable()) return false;
+  if (!engine_->Poolable()) return false;  // a transaction still open, or its file replaced
   pool_->Give(opened_with_, {std::move(engine_), connection_string_, sqlite_});
   return true;
 }

@@ -155,7 +155,7 @@ class Connection {
   bool GiveToPool();
   bool sqlite_ = false;
   EnginePool* pool_ = nullptr;
-  std::string opened_with_;  // the string Open was given: the key of the pool
+  std::string opened_with_;  // what Open was given: the key of the pool
   QueryCache cache_;
   bool defer_writes_ = false;
   struct KeptId {

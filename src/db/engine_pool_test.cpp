@@ -6,12 +6,14 @@
 
 #include "db/connection.h"
 #include "db/recordset.h"
+#include "testing/fault_injector.h"
 #include "testing/temp_databases.h"
 
 namespace db {
 namespace {
 
-class EnginePoolTest : public ::testing::Test {
+// Each case runs on the embedded backend and through SQLite's ODBC driver.
+class EnginePoolTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     testing_support::CreateDatabase(path, "frontoffice");
@@ -20,7 +22,7 @@ class EnginePoolTest : public ::testing::Test {
   std::unique_ptr<Connection> Pooled() {
     auto c = std::make_unique<Connection>();
     c->set_engine_pool(&pool);
-    c->Open(testing_support::SqliteConnectionString(path));
+    c->Open(GetParam() ? "Driver=SQLite3;Database=" + path + ";" : testing_support::SqliteConnectionString(path));
     return c;
   }
   int64_t Rows(Connection& c) { return CLng((*c.OpenRecordset("select count(*) as n from t"))["n"]); }
@@ -30,7 +32,7 @@ class EnginePoolTest : public ::testing::Test {
   EnginePool pool;
 };
 
-TEST_F(EnginePoolTest, AClosedConnectionLeavesItsEngineIdleForTheNextOpenOfTheSameString) {
+TEST_P(EnginePoolTest, AClosedConnectionLeavesItsEngineIdleForTheNextOpenOfTheSameString) {
   auto a = Pooled();
   a->BeginTransaction();
   a->Execute("insert into t values (1)");
@@ -51,7 +53,21 @@ TEST_F(EnginePoolTest, AClosedConnectionLeavesItsEngineIdleForTheNextOpenOfTheSa
   EXPECT_EQ(Rows(*c), 2);
 }
 
-TEST_F(EnginePoolTest, AnEngineWhoseFileWasReplacedIsNotTakenAgain) {
+TEST_P(EnginePoolTest, AnEngineWhoseSnapshotCouldNotEndIsClosedNotKept) {
+  auto a = Pooled();
+  testing_support::FaultInjector faults;
+  faults.FailMatching("END TRANSACTION", "refused");
+  faults.Attach(*a);
+  a->BeginSnapshot();
+  EXPECT_EQ(Rows(*a), 0);
+  EXPECT_THROW(a->EndSnapshot(), std::exception);  // the engine's read transaction stays open
+  a->Close();
+  EXPECT_EQ(pool.size(), 0u);
+  testing_support::OpenSqlite(path)->Execute("insert into t values (2)");
+  EXPECT_EQ(Rows(*Pooled()), 1);  // a fresh engine, not one stuck in the old snapshot
+}
+
+TEST_P(EnginePoolTest, AnEngineWhoseFileWasReplacedIsNotTakenAgain) {
   Pooled()->Close();
   ASSERT_EQ(pool.size(), 1u);
   std::string copy = dir.File("copy.db");
@@ -65,7 +81,7 @@ TEST_F(EnginePoolTest, AnEngineWhoseFileWasReplacedIsNotTakenAgain) {
   EXPECT_EQ(Rows(*b), 2);
 }
 
-TEST_F(EnginePoolTest, ClearingThePoolClosesItsEnginesAsTheLastConnectionWould) {
+TEST_P(EnginePoolTest, ClearingThePoolClosesItsEnginesAsTheLastConnectionWould) {
   auto a = Pooled();
   a->Execute("insert into t values (1)");
   a->Close();
@@ -74,6 +90,9 @@ TEST_F(EnginePoolTest, ClearingThePoolClosesItsEnginesAsTheLastConnectionWould) 
   EXPECT_FALSE(std::filesystem::exists(path + "-wal"));  // checkpointed and removed on close
   EXPECT_EQ(Rows(*testing_support::OpenSqlite(path)), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, EnginePoolTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Odbc" : "Embedded"; });
 
 }  // namespace
 }  // namespace db

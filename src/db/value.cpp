@@ -328,12 +328,12 @@ bool ParseDate(std::string_view text, Date* out) {
 std::string FormatDouble(double d) {
   if (d == 0) return "0";
   char buf[64];
-  // as printf's "%.15G", with a decimal comma
+  // as printf's "%.15G" ("1E+20", "INF"), with a decimal comma
   char* end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15).ptr;
   std::string s(buf, end);
   for (char& c : s) {
     if (c == '.') c = ',';
-    if (c == 'e') c = 'E';
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return s;
 }

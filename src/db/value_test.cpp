@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 
 namespace db {
 namespace {
@@ -133,6 +134,11 @@ TEST(ValueFormats, NumbersAndDatesReadAsPrintfWroteThem) {
                           p.second);
     if (p.millisecond) std::snprintf(buf + n, sizeof buf - n, ".%03d", p.millisecond);
     ASSERT_EQ(ToIso(date), buf);
+  }
+  for (double d : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                   std::numeric_limits<double>::quiet_NaN()}) {
+    std::snprintf(buf, sizeof buf, "%.15G", d);
+    EXPECT_EQ(FormatDouble(d), buf);
   }
   EXPECT_EQ(FormatPattern(Date::FromParts(987, 3, 4, 5, 6, 7), "yyyy/MM/dd hh.mm.ss"), "0987/03/04 05.06.07");
 }

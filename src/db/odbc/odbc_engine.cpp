@@ -3,11 +3,14 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstring>
 #include <memory>
 
 #include "db/column_type.h"
+#include "db/connection_string.h"
 #include "db/dialect.h"
 #include "db/error.h"
 #include "db/odbc/odbc_diagnostics.h"
@@ -127,6 +130,19 @@ OdbcEngine::OdbcEngine(const OdbcTarget& target) {
   if (sql_server_) Execute("SET DATEFORMAT dmy", {});
   // The journals of savepoints and statements stay in memory, as on the embedded backend.
   if (sqlite_) Run("PRAGMA temp_store=MEMORY", {}, true, nullptr);
+  if (sqlite_) {
+    database_path_ = ConnectionString::Parse(target.connection_string).Get("Database").value_or("");
+    struct stat st {};
+    if (!database_path_.empty() && ::stat(database_path_.c_str(), &st) == 0) {
+      file_device_ = st.st_dev, file_inode_ = st.st_ino;
+    }
+  }
+}
+
+bool OdbcEngine::Poolable() const {
+  if (!dbc_ || !sqlite_ || in_transaction_ || !idle_ || database_path_.empty()) return false;
+  struct stat st {};
+  return ::stat(database_path_.c_str(), &st) == 0 && st.st_dev == file_device_ && st.st_ino == file_inode_;
 }
 
 OdbcEngine::~OdbcEngine() { Close(); }
@@ -401,6 +417,7 @@ int OdbcEngine::DriverQueryTimeout() const {
 void OdbcEngine::BeginTransaction() {
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
   if (sqlite_) {
+    idle_ = false;
     Run("BEGIN IMMEDIATE", {}, true, nullptr);
   } else {
     SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
@@ -413,12 +430,15 @@ void OdbcEngine::BeginTransaction() {
 // SQLite through its driver: a deferred transaction, as on the embedded backend.
 bool OdbcEngine::BeginSnapshot() {
   if (!dbc_ || !sqlite_) return false;
+  idle_ = false;
   Run("BEGIN DEFERRED", {}, true, nullptr);
   return true;
 }
 
 void OdbcEngine::EndSnapshot() {
-  if (dbc_ && sqlite_) Run("COMMIT", {}, true, nullptr);
+  if (!dbc_ || !sqlite_) return;
+  Run("COMMIT", {}, true, nullptr);
+  idle_ = true;
 }
 
 void OdbcEngine::CommitTransaction() {
@@ -426,6 +446,7 @@ void OdbcEngine::CommitTransaction() {
   RequireTransactionIntact();
   if (sqlite_) {
     Run("COMMIT", {}, true, nullptr);
+    idle_ = true;
   } else {
     SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
     Check(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_HANDLE_DBC, dbc, "COMMIT");
@@ -440,6 +461,7 @@ void OdbcEngine::RollbackTransaction() {
   transaction_lost_ = false;
   if (sqlite_) {
     Run("ROLLBACK", {}, true, nullptr);
+    idle_ = true;
   } else {
     SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
     Check(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK), SQL_HANDLE_DBC, dbc, "ROLLBACK");

@@ -37,8 +37,9 @@ class OdbcEngine : public Engine {
   void ReleaseSavepoint(const std::string& name) override;
   bool BeginSnapshot() override;
   void EndSnapshot() override;
-  // SQLite through its driver, as the embedded engine; a SQL Server login is never kept.
-  bool Poolable() const override { return dbc_ && sqlite_ && !in_transaction_; }
+  // SQLite through its driver, idle and still on the file it opened, as the embedded engine;
+  // a SQL Server login is never kept.
+  bool Poolable() const override;
 
   bool is_sqlite() const { return sqlite_; }
   bool is_sql_server() const { return sql_server_; }
@@ -67,6 +68,13 @@ class OdbcEngine : public Engine {
   int query_timeout_ = 0;
   bool in_transaction_ = false;
   bool transaction_lost_ = false;
+  // SQLite: no transaction or read transaction of ours is open (false from its BEGIN until a
+  // COMMIT or ROLLBACK that succeeded).
+  bool idle_ = true;
+  // SQLite: the database file as it was when connected (device and inode), to tell a file
+  // replaced since.
+  std::string database_path_;
+  unsigned long long file_device_ = 0, file_inode_ = 0;
   // SQLite through its driver: statements prepared once per shape.
   static constexpr size_t kMaxPrepared = 512;
   sqlite::ShapeTranslator translator_;

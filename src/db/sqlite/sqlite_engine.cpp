@@ -207,7 +207,11 @@ void SqliteEngine::Bind(sqlite3_stmt* st, const std::vector<Value>& params, cons
         break;
       }
     }
-    if (rc != SQLITE_OK) Fail(sql);
+    if (rc != SQLITE_OK) {
+      std::string why = sqlite3_errmsg(db_);
+      sqlite3_clear_bindings(st);  // nothing bound in place may outlive the caller's values
+      throw Error(why + " [SQL: " + sql + "]");
+    }
   }
 }
 
