@@ -8,6 +8,8 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "db/column_type.h"
 #include "db/connection_string.h"
@@ -74,6 +76,13 @@ std::string AsKeptDataChange(const std::string& text) {
 
 constexpr const char* kChangesQuery = "SELECT changes()";
 
+// The device and inode of a file, to tell a file replaced since; none when it cannot be read.
+std::optional<std::pair<unsigned long long, unsigned long long>> FileIdentity(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return std::pair<unsigned long long, unsigned long long>(st.st_dev, st.st_ino);
+}
+
 // One round trip: the text with its parameters bound goes straight to the server
 // (sp_executesql on SQL Server), never prepared first. SQL Server gets the text in wide
 // characters.
@@ -132,17 +141,13 @@ OdbcEngine::OdbcEngine(const OdbcTarget& target) {
   if (sqlite_) Run("PRAGMA temp_store=MEMORY", {}, true, nullptr);
   if (sqlite_) {
     database_path_ = ConnectionString::Parse(target.connection_string).Get("Database").value_or("");
-    struct stat st {};
-    if (!database_path_.empty() && ::stat(database_path_.c_str(), &st) == 0) {
-      file_device_ = st.st_dev, file_inode_ = st.st_ino;
-    }
+    database_file_ = FileIdentity(database_path_);
   }
 }
 
 bool OdbcEngine::Poolable() const {
-  if (!dbc_ || !sqlite_ || in_transaction_ || !idle_ || database_path_.empty()) return false;
-  struct stat st {};
-  return ::stat(database_path_.c_str(), &st) == 0 && st.st_dev == file_device_ && st.st_ino == file_inode_;
+  if (!dbc_ || !sqlite_ || !idle_ || !database_file_) return false;
+  return FileIdentity(database_path_) == database_file_;
 }
 
 OdbcEngine::~OdbcEngine() { Close(); }

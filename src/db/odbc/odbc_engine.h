@@ -4,8 +4,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "db/engine.h"
 #include "db/odbc_connection_string.h"
@@ -74,7 +76,7 @@ class OdbcEngine : public Engine {
   // SQLite: the database file as it was when connected (device and inode), to tell a file
   // replaced since.
   std::string database_path_;
-  unsigned long long file_device_ = 0, file_inode_ = 0;
+  std::optional<std::pair<unsigned long long, unsigned long long>> database_file_;
   // SQLite through its driver: statements prepared once per shape.
   static constexpr size_t kMaxPrepared = 512;
   sqlite::ShapeTranslator translator_;
