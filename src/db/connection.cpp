@@ -201,6 +201,7 @@ std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, Cur
                                                      LockType lock) {
   if (std::shared_ptr<ResultSet> kept = cache_.Find(sql)) {
     engine();
+    if (kept_read_check_) kept_read_check_(sql, engine_->Query(sql).rows == kept->rows);
     return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(kept));
   }
   auto result = std::make_shared<ResultSet>(Counted([&] {

@@ -108,6 +108,11 @@ class Connection {
   // statement fail (tests use it to inject faults).
   using StatementHook = std::function<void(const std::string& sql)>;
   void set_statement_hook(StatementHook hook) { hook_ = std::move(hook); }
+  // Called with every read answered from what the connection kept, after reading it again
+  // from the database (uncounted, past the statement hook): `same` tells whether both agree.
+  // Tests use it to hold the read cache to the database.
+  using KeptReadCheck = std::function<void(const std::string& sql, bool same)>;
+  void set_kept_read_check(KeptReadCheck check) { kept_read_check_ = std::move(check); }
 
   // Used by Recordset and Command.
   int64_t ExecuteWithParams(const std::string& sql, const std::vector<Value>& params);
@@ -147,6 +152,7 @@ class Connection {
   std::map<std::string, std::shared_ptr<const TableShape>> table_columns_;  // lower-case table name
   std::unordered_map<const void*, std::shared_ptr<const WriteTarget>> write_targets_;  // by result columns
   StatementHook hook_;
+  KeptReadCheck kept_read_check_;
   uint64_t statements_ = 0;
   uint64_t refused_ = 0;
   bool in_transaction_ = false;

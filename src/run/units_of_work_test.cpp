@@ -90,6 +90,52 @@ TEST(UnitsOfWork, BothModesWriteTheSameDataAndTheSameErrorLog) {
   EXPECT_GT(CountIn(fb.back, "select count(*) from tabSincroPagamenti"), 0);
 }
 
+// Every read a demo pass answers from what a connection kept, read again from the database at
+// that moment: the same rows, embedded and through the ODBC driver.
+TEST(UnitsOfWork, EveryKeptReadOfADemoPassAgreesWithTheDatabase) {
+  for (bool odbc : {false, true}) {
+    SCOPED_TRACE(odbc ? "ODBC" : "embedded");
+    testing_support::TempDir dir;
+    demo::DemoOptions options;
+    options.receipts = 25;
+    options.schema_dir = VELKARIS_SCHEMA_DIR;
+    options.dir = dir.path();
+    demo::GenerateDemo(options);
+    demo::DemoFiles files = demo::DemoPaths(dir.path());
+    platform::FrozenClock clock(db::Date::FromParts(2026, 12, 4, 21, 0, 0));
+    Context ctx(clock, dir.path());
+    ctx.registry = platform::Registry::Load(files.registry);
+    if (odbc) {
+      for (auto [name, path] : {std::pair{"Velkarys.ConnDBLocale.ConnectionString", files.back},
+                                std::pair{"Velkarys.ConnDBPuntoCassa.ConnectionString", files.front}}) {
+        platform::RegistryValue cs;
+        cs.type = platform::RegistryValue::kText;
+        cs.text = "Driver=SQLite3;Database=" + path + ";";
+        ctx.registry.Set("HKEY_CURRENT_USER\\SOFTWARE\\KORV\\ARN\\Options", name, cs);
+      }
+    }
+    size_t checked = 0;
+    std::vector<std::string> differing;
+    ctx.connection_created = [&](db::Connection& c) {
+      c.set_kept_read_check([&](const std::string& sql, bool same) {
+        ++checked;
+        if (!same) differing.push_back(sql);
+      });
+    };
+    Main(ctx, "/no_wait", kRealTransfers);
+
+    std::string sync_log;
+    for (const auto& f : std::filesystem::directory_iterator(dir.path())) {
+      if (f.path().filename().string().rfind("logSincro", 0) == 0) sync_log += testing_support::ReadFile(f.path());
+    }
+    EXPECT_EQ(sync_log.find("Driver=SQLite3;") != std::string::npos, odbc);
+    EXPECT_GT(CountIn(files.back, "select count(*) from tabDettaglioMagazzino"), 200);
+    EXPECT_GT(checked, 1000u);
+    EXPECT_TRUE(differing.empty()) << differing.size() << " kept reads differ from the database, the first: "
+                                   << (differing.empty() ? "" : differing[0]);
+  }
+}
+
 class UnitsOfWorkTest : public testing_support::ShopTest {
  protected:
   void SetUp() override {
