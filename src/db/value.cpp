@@ -108,7 +108,11 @@ Decimal ToDecimal(double d) {
   r.digits.reserve(e);
   r.digits += s[0];
   r.digits.append(s.substr(2, e - 2));
-  r.point = std::atoi(std::string(s.substr(e + 1)).c_str()) + 1;
+  std::string_view exponent = s.substr(e + 1);  // "+XX" or "-XX"
+  if (!exponent.empty() && exponent[0] == '+') exponent.remove_prefix(1);
+  int x = 0;
+  std::from_chars(exponent.data(), exponent.data() + exponent.size(), x);
+  r.point = x + 1;
   return r;
 }
 
