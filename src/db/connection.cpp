@@ -126,6 +126,7 @@ void Connection::CommitTransaction() {
   WriteKeptNewIds();
   Before("COMMIT TRANSACTION");
   engine_->CommitTransaction();
+  ForgetKeptNewIds();  // others may take ids again
   in_transaction_ = false;
   cache_.Clear();  // others may write again
 }
@@ -144,19 +145,42 @@ void Connection::Savepoint(const std::string& name) {
   if (!in_transaction_) throw Error("A savepoint needs an open transaction.");
   Before("SAVE TRANSACTION " + name);
   engine_->Savepoint(name);
+  kept_at_savepoint_.push_back({name, keep_ids_, kept_ids_});
+}
+
+std::vector<Connection::KeptAtSavepoint>::iterator Connection::KeptAt(const std::string& savepoint) {
+  for (auto it = kept_at_savepoint_.end(); it != kept_at_savepoint_.begin();) {
+    if ((--it)->savepoint == savepoint) return it;
+  }
+  return kept_at_savepoint_.end();
 }
 
 void Connection::RollbackToSavepoint(const std::string& name) {
-  ForgetKeptNewIds();
+  auto kept = KeptAt(name);
+  if (kept == kept_at_savepoint_.end()) {
+    ForgetKeptNewIds();
+  } else {
+    // The savepoint stays open; the ones taken after it are gone.
+    keep_ids_ = kept->keep;
+    kept_ids_ = kept->ids;
+    kept_at_savepoint_.erase(kept + 1, kept_at_savepoint_.end());
+  }
   engine();
   ++statements_;
   cache_.Clear();
-  engine_->RollbackToSavepoint(name);  // no hook, as for a rollback
+  try {
+    engine_->RollbackToSavepoint(name);  // no hook, as for a rollback
+  } catch (...) {
+    ForgetKeptNewIds();  // what the database's counters hold is not known any more
+    throw;
+  }
 }
 
 void Connection::ReleaseSavepoint(const std::string& name) {
   Before("RELEASE SAVEPOINT " + name);
   engine_->ReleaseSavepoint(name);
+  auto kept = KeptAt(name);
+  if (kept != kept_at_savepoint_.end()) kept_at_savepoint_.erase(kept, kept_at_savepoint_.end());
 }
 
 Engine& Connection::engine() {
@@ -260,7 +284,6 @@ void Connection::WriteKeptNewIds() {
                       {Value(static_cast<int32_t>(kept.last)), Value(key.first), Value(key.second)});
     kept.written = true;
   }
-  ForgetKeptNewIds();
 }
 
 Value Connection::AskNewID(const std::string& schema, const std::string& table,

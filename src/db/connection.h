@@ -88,8 +88,10 @@ class Connection {
   // New ids continued in memory. Inside a transaction on SQLite, which holds the database's
   // write lock so that no one else can take an id meanwhile, "GetNewID" asks the database
   // once per counter and hands out the following ids itself until WriteKeptNewIds writes the
-  // counters back. A rollback forgets them; a commit writes them first. Elsewhere (SQL Server,
-  // no transaction) every call reaches the database, as before.
+  // counters back. A commit writes them first; a rollback forgets them, and a rollback to a
+  // savepoint goes back to those kept when the savepoint was taken (the database's counters
+  // go back with it). Elsewhere (SQL Server, no transaction) every call reaches the
+  // database, as before.
   void KeepNewIds() { keep_ids_ = in_transaction_ && sqlite_; }
   void WriteKeptNewIds();
 
@@ -168,12 +170,22 @@ class Connection {
     int64_t last = 0;
     bool written = true;  // the database's counter holds `last`
   };
+  using KeptIds = std::map<std::pair<std::string, std::string>, KeptId>;  // (table, column), lower case
+  struct KeptAtSavepoint {
+    std::string savepoint;
+    bool keep = false;
+    KeptIds ids;
+  };
+  // The open savepoints, innermost last, as SQLite stacks them.
+  std::vector<KeptAtSavepoint>::iterator KeptAt(const std::string& savepoint);
   void ForgetKeptNewIds() {
     keep_ids_ = false;
     kept_ids_.clear();
+    kept_at_savepoint_.clear();
   }
   bool keep_ids_ = false;
-  std::map<std::pair<std::string, std::string>, KeptId> kept_ids_;  // (table, column), lower case
+  KeptIds kept_ids_;
+  std::vector<KeptAtSavepoint> kept_at_savepoint_;
   std::vector<std::pair<std::string, std::vector<Value>>> deferred_;
 };
 

@@ -141,7 +141,6 @@ bool ReceiptBatch::Attempt(int32_t kind, SyncCollection& single, const TransferO
   const clsSincroTestataScontrino& record = *single(1);
   bool ok = false;
   Guarded(ctx_, kSource, [&] {
-    ctx_.back_office().WriteKeptNewIds();  // the counters advance with the receipt
     // A header whose write failed may still have handed out its id: rows without their
     // header are not a receipt, so it is tried again rather than recorded as transferred.
     if (record.SincronizzatoScontrinoBKF && !ReceiptHeaderExists(ctx_, record.IdTestataScontrinoBKF)) return;

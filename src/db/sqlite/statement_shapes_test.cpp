@@ -379,27 +379,65 @@ TEST(KeptNewIds, ContinueInMemoryAndReachTheCounterBeforeTheUnitOfWorkEnds) {
   EXPECT_EQ(NewId(c), 43);
   EXPECT_EQ(NewId(c), 44);
   EXPECT_EQ(NewId(c), 45);
-  EXPECT_EQ(c.statement_count() - before, 1u);  // only the first reached the database
-  c.WriteKeptNewIds();
-  EXPECT_EQ(Counter(c), 45);
   c.ReleaseSavepoint("r");
 
-  // A receipt rolled back gives its ids back: the next one gets the same.
+  // The next receipt of the transaction goes on from memory as well.
   c.Savepoint("r");
   c.KeepNewIds();
   EXPECT_EQ(NewId(c), 46);
+  c.ReleaseSavepoint("r");
+  EXPECT_EQ(c.statement_count() - before, 4u);  // the first id; the rest are savepoints
+  EXPECT_EQ(Counter(c), 43);                     // written back at the commit only
+
+  // A receipt rolled back gives its ids back, those of the receipts before it stay taken.
+  c.Savepoint("r");
+  c.KeepNewIds();
   EXPECT_EQ(NewId(c), 47);
+  EXPECT_EQ(NewId(c), 48);
   c.RollbackToSavepoint("r");
   c.ReleaseSavepoint("r");
-  EXPECT_EQ(NewId(c), 46);
+  EXPECT_EQ(NewId(c), 47);
 
   // A commit writes what is still kept.
   c.KeepNewIds();
-  EXPECT_EQ(NewId(c), 47);
   EXPECT_EQ(NewId(c), 48);
   c.CommitTransaction();
   EXPECT_EQ(Counter(c), 48);
   EXPECT_EQ(NewId(c), 49);
+}
+
+TEST(KeptNewIds, ARollbackToASavepointGoesBackToTheIdsKeptWhenItWasTaken) {
+  testing_support::TempDatabases dbs;
+  Connection& c = *dbs.back;
+  c.BeginTransaction();
+  c.KeepNewIds();
+  EXPECT_EQ(NewId(c), 1);  // asked of the database
+  EXPECT_EQ(NewId(c), 2);  // kept only
+  c.Savepoint("outer");
+  EXPECT_EQ(NewId(c), 3);
+  c.WriteKeptNewIds();
+  EXPECT_EQ(Counter(c), 3);
+  c.Savepoint("inner");
+  EXPECT_EQ(NewId(c), 4);
+  c.RollbackToSavepoint("outer");  // the inner savepoint goes with it
+  EXPECT_EQ(Counter(c), 1);        // as the database held it when the outer one was taken
+  EXPECT_EQ(NewId(c), 3);          // 1 and 2 stay taken
+  c.ReleaseSavepoint("outer");
+  EXPECT_EQ(NewId(c), 4);
+  c.CommitTransaction();
+  EXPECT_EQ(Counter(c), 4);
+  EXPECT_EQ(NewId(c), 5);
+
+  // A rollback of the whole transaction forgets everything kept.
+  c.BeginTransaction();
+  c.KeepNewIds();
+  EXPECT_EQ(NewId(c), 6);
+  c.RollbackTransaction();
+  c.BeginTransaction();
+  c.KeepNewIds();
+  EXPECT_EQ(NewId(c), 6);
+  c.CommitTransaction();
+  EXPECT_EQ(Counter(c), 6);
 }
 
 }  // namespace
