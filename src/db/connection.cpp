@@ -21,7 +21,7 @@ void Connection::Open(const std::string& connection_string) {
   table_columns_.clear();
   write_targets_.clear();
   // The key of the pool: the string, and the query timeout a driver's connection was given.
-  opened_with_ = connection_string + '\x1f' + std::to_string(odbc_options_.query_timeout);
+  opened_with_ = PoolKey(connection_string, odbc_options_);
   if (pool_) {
     EnginePool::Kept kept = pool_->Take(opened_with_);
     // An engine whose file was replaced since is closed as `kept` goes.
@@ -66,6 +66,14 @@ void Connection::Close() {
   ForgetKeptNewIds();
   cache_.Clear();
   deferred_.clear();
+}
+
+std::string Connection::PoolKey(const std::string& connection_string, const OdbcOptions& options) {
+  return connection_string + '\x1f' + std::to_string(options.query_timeout);
+}
+
+bool Connection::ReopensAsIs(const std::string& connection_string, const OdbcOptions& options) const {
+  return pool_ && engine_ && engine_->OnItsFile() && opened_with_ == PoolKey(connection_string, options);
 }
 
 bool Connection::GiveToPool() {

@@ -45,6 +45,10 @@ class Connection {
   // Where Close leaves an SQLite engine for the next Open of the same string, and Open takes
   // it from (see EnginePool); null: every Open connects anew.
   void set_engine_pool(EnginePool* pool) { pool_ = pool; }
+  // Whether closing this connection and opening it again with `connection_string` and
+  // `options` would hand back its engine as it is (pooled, and still on its file): what is
+  // open on it, a transaction included, could then simply go on.
+  bool ReopensAsIs(const std::string& connection_string, const OdbcOptions& options) const;
   // True when the open connection is to Microsoft SQL Server (through ODBC).
   bool IsSqlServer() const;
   void Close();
@@ -164,6 +168,7 @@ class Connection {
   bool sqlite_ = false;
   EnginePool* pool_ = nullptr;
   std::string opened_with_;  // what Open was given: the key of the pool
+  static std::string PoolKey(const std::string& connection_string, const OdbcOptions& options);
   QueryCache cache_;
   bool defer_writes_ = false;
   struct KeptId {

@@ -138,6 +138,9 @@ class Engine {
   // may serve the next connection to the same database instead of being closed (see
   // EnginePool).
   virtual bool Poolable() const { return false; }
+  // Whether the engine is on an SQLite file that is still the one it opened (not deleted or
+  // replaced since); false where it cannot tell.
+  virtual bool OnItsFile() const { return false; }
 };
 
 }  // namespace db

@@ -81,6 +81,28 @@ TEST_P(EnginePoolTest, AnEngineWhoseFileWasReplacedIsNotTakenAgain) {
   EXPECT_EQ(Rows(*b), 2);
 }
 
+TEST_P(EnginePoolTest, AConnectionReopensAsItIsOnlyWithItsPoolItsStringAndItsFile) {
+  std::string same = GetParam() ? "Driver=SQLite3;Database=" + path + ";" : testing_support::SqliteConnectionString(path);
+  OdbcOptions options;
+  auto a = Pooled();
+  a->BeginTransaction();  // what is open on it does not matter: it would go on
+  EXPECT_TRUE(a->ReopensAsIs(same, options));
+  EXPECT_FALSE(a->ReopensAsIs(same + "Timeout=10;", options));
+  OdbcOptions other_timeout;
+  other_timeout.query_timeout = options.query_timeout + 1;
+  EXPECT_FALSE(a->ReopensAsIs(same, other_timeout));
+
+  Connection unpooled;
+  unpooled.Open(same);
+  EXPECT_FALSE(unpooled.ReopensAsIs(same, options));
+
+  std::string copy = dir.File("copy.db");
+  testing_support::OpenSqlite(path)->Execute("VACUUM INTO '" + copy + "'");
+  std::filesystem::remove(path);
+  std::filesystem::rename(copy, path);
+  EXPECT_FALSE(a->ReopensAsIs(same, options));  // a new engine would be opened on the new file
+}
+
 TEST_P(EnginePoolTest, ClearingThePoolClosesItsEnginesAsTheLastConnectionWould) {
   auto a = Pooled();
   a->Execute("insert into t values (1)");

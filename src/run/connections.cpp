@@ -80,6 +80,22 @@ db::OdbcOptions OdbcOptionsOf(Context& ctx) {
   return o;
 }
 
+// The connection string of a pair as the registry gives it.
+std::string ConnectionStringOf(Context& ctx, const Pair& p) {
+  std::string cs = db::CStr(GetKeyValue(ctx, "Options", p.registry_value, db::Value("")));
+  return util::ReplaceAll(cs, "Timeout=1;", "Timeout=10;");
+}
+
+// Whether opening the pair again would hand back the same open connection: the pool keeps
+// SQLite engines, so closing and opening again would change nothing in the database.
+bool ReopensAsIs(Context& ctx, const Pair& p) {
+  const std::unique_ptr<db::Connection>& conn = ctx.*(p.connection);
+  const std::unique_ptr<CompanionSql>& companion = ctx.*(p.companion);
+  if (!conn || conn->State() != 1 || !companion || companion->State() != 1) return false;
+  std::string cs = ConnectionStringOf(ctx, p);
+  return !util::Trim(cs).empty() && conn->ReopensAsIs(cs, OdbcOptionsOf(ctx));
+}
+
 bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
   bool result = false;
   Guarded(ctx, p.source, [&] {
@@ -98,8 +114,7 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
     bool share = ctx.uow.per_receipt && p.connection == &Context::connDbLocale;
     companion = share ? std::make_unique<CompanionSql>(conn.get()) : std::make_unique<CompanionSql>(created);
 
-    std::string cs = db::CStr(GetKeyValue(ctx, "Options", p.registry_value, db::Value("")));
-    cs = util::ReplaceAll(cs, "Timeout=1;", "Timeout=10;");
+    std::string cs = ConnectionStringOf(ctx, p);
     if (util::Trim(cs).empty()) throw db::Error(MissingStringReason(ctx, p));
     conn->set_odbc_options(OdbcOptionsOf(ctx));
     conn->Open(cs);
@@ -129,6 +144,8 @@ bool Avvia(Context& ctx, bool log_flag, const Pair& p) {
 bool AvviaConnessioneBackoffice(Context& ctx, bool log_flag) { return Avvia(ctx, log_flag, kBackOffice); }
 
 bool AvviaConnessionePcassa(Context& ctx, bool log_flag) { return Avvia(ctx, log_flag, kFrontOffice); }
+
+bool ConnectionsReopenAsIs(Context& ctx) { return ReopensAsIs(ctx, kBackOffice) && ReopensAsIs(ctx, kFrontOffice); }
 
 void CloseAllConnections(Context& ctx) noexcept {
   for (auto* conn : {&ctx.connDbLocale, &ctx.connDbPuntoCassa}) {

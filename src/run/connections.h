@@ -11,6 +11,9 @@ namespace velkaris {
 bool AvviaConnessioneBackoffice(Context& ctx, bool log_flag);
 // The same for the front office (POS).
 bool AvviaConnessionePcassa(Context& ctx, bool log_flag);
+// Whether opening both connections again would hand back the same open SQLite engines (see
+// db::EnginePool): then nothing in either database would change.
+bool ConnectionsReopenAsIs(Context& ctx);
 
 // Closes both connections (when open) and disconnects both companion objects; errors are
 // ignored. Used by the run driver just before it ends on a failure.

@@ -175,6 +175,8 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
   ctx_.connDbPuntoCassa->EndSnapshot();
 }
 
+bool ReceiptBatch::Open() { return ctx_.back_office().InTransaction(); }
+
 void ReceiptBatch::Commit() {
   db::Connection& back = ctx_.back_office();
   if (!back.InTransaction()) return;

@@ -28,6 +28,8 @@ class ReceiptBatch {
   // Commits the open transaction, then reports and flags what it held. Throws when the
   // commit fails (nothing is flagged then, and the receipts come back in the next run).
   void Commit();
+  // Whether a transaction of the batch is open.
+  bool Open();
 
  private:
   bool Attempt(int32_t kind, SyncCollection& single, const TransferOps& ops);

@@ -64,7 +64,9 @@ bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const 
   const bool reconnect_log = kind == 2;
   ReceiptBatch batch(ctx);
   for (size_t i = 1; i <= count; ++i) {
-    if (i % kReconnectEvery == 0) {
+    // Opening the connections again ends the batch. Where it would change nothing in the
+    // databases and write no line (the first pass logs none), the batch goes on over it.
+    if (i % kReconnectEvery == 0 && !(!reconnect_log && batch.Open() && ConnectionsReopenAsIs(ctx))) {
       batch.Commit();
       if (!AvviaConnessioneBackoffice(ctx, reconnect_log)) return false;
       if (!AvviaConnessionePcassa(ctx, reconnect_log)) return false;

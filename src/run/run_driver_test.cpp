@@ -99,6 +99,19 @@ class RunDriverTest : public testing_support::ContextTest {
     return out;
   }
 
+  // The fake's transfer, writing the back-office header as well: as units of work, a
+  // receipt is transferred only with it.
+  TransferOps WithHeaders(TransferOps ops) {
+    TransferOps with_header = ops;
+    with_header.sincro_scontrino = [ops](Context& c, int32_t& kind, SyncCollection& single) {
+      if (!ops.sincro_scontrino(c, kind, single)) return false;
+      c.connDbLocale->Execute("insert into tabTestateScontrini (idTestata) values (" +
+                              std::to_string(single(1)->IdTestataScontrinoBKF) + ")");
+      return true;
+    };
+    return with_header;
+  }
+
   FakeTransfers fake;
   testing_support::FaultInjector recorder;
   int connections_created = 0;
@@ -201,6 +214,33 @@ TEST_F(RunDriverTest, BothConnectionsAreReopenedBeforeEvery50thReceipt) {
   // Only the second pass logs its reconnections, besides the start.
   EXPECT_EQ(SyncLinesContaining("Avviata connessione: ").size(), 3u);
   EXPECT_EQ(SyncLinesContaining("Avviata connessione cassa: ").size(), 3u);
+  EXPECT_EQ(Unexported(), 0);
+}
+
+TEST_F(RunDriverTest, AsUnitsOfWorkTheFirstPasssBatchGoesOnOverAReopeningThatChangesNothing) {
+  UseUnitsOfWork();
+  SetRegistryText("Velkarys.CommitOgniMs", "600000");  // no batch ends by time
+  Receipts(1, 60, 4);
+  Receipts(101, 110, 5);
+  Main(ctx, "/no_wait", WithHeaders(fake.Ops()));
+  ASSERT_EQ(fake.connections_seen.size(), 170u);
+  auto changes_at = [&](size_t from, size_t to) {
+    std::vector<size_t> at;
+    for (size_t i = from + 1; i < to; ++i) {
+      if (fake.connections_seen[i] != fake.connections_seen[i - 1]) at.push_back(i - from + 1);
+    }
+    return at;
+  };
+  // The pool would hand back the same SQLite engines: the first pass, which logs no
+  // reopening, keeps its connections and its batch. The second logs each reopening, in its
+  // place among the receipts, so it commits and reopens as before.
+  EXPECT_EQ(changes_at(0, 60), (std::vector<size_t>{}));
+  EXPECT_EQ(changes_at(60, 170), (std::vector<size_t>{50, 100}));
+  EXPECT_EQ(SyncLinesContaining("Avviata connessione: ").size(), 3u);
+  EXPECT_EQ(SyncLinesContaining("Avviata connessione cassa: ").size(), 3u);
+  // One batch in the first pass, three in the second: a back-office and a front-office commit each.
+  EXPECT_EQ(recorder.StatementsMatching("COMMIT TRANSACTION").size(), 8u);
+  EXPECT_EQ(ctx.account.transferred, 170);
   EXPECT_EQ(Unexported(), 0);
 }
 
@@ -439,15 +479,7 @@ TEST_F(RunDriverTest, AsUnitsOfWorkTheAccountCountsFailedAndAlreadyPresentReceip
   UseUnitsOfWork();
   Receipts(1, 3, 4);
   fake.fail_receipt_at = 2;
-  // A receipt is transferred only with its back-office header, which the fake writes too.
-  TransferOps ops = fake.Ops();
-  TransferOps with_header = ops;
-  with_header.sincro_scontrino = [&](Context& c, int32_t& kind, SyncCollection& single) {
-    if (!ops.sincro_scontrino(c, kind, single)) return false;
-    c.connDbLocale->Execute("insert into tabTestateScontrini (idTestata) values (" +
-                            std::to_string(single(1)->IdTestataScontrinoBKF) + ")");
-    return true;
-  };
+  TransferOps with_header = WithHeaders(fake.Ops());
   Main(ctx, "/no_wait", with_header);
   const RunAccount& a = ctx.account;
   EXPECT_EQ(a.mode, "transactions");

@@ -145,9 +145,10 @@ OdbcEngine::OdbcEngine(const OdbcTarget& target) {
   }
 }
 
-bool OdbcEngine::Poolable() const {
-  if (!dbc_ || !sqlite_ || !idle_ || !database_file_) return false;
-  return FileIdentity(database_path_) == database_file_;
+bool OdbcEngine::Poolable() const { return idle_ && OnItsFile(); }
+
+bool OdbcEngine::OnItsFile() const {
+  return dbc_ && sqlite_ && database_file_ && FileIdentity(database_path_) == database_file_;
 }
 
 OdbcEngine::~OdbcEngine() { Close(); }

@@ -42,6 +42,7 @@ class OdbcEngine : public Engine {
   // SQLite through its driver, idle and still on the file it opened, as the embedded engine;
   // a SQL Server login is never kept.
   bool Poolable() const override;
+  bool OnItsFile() const override;
 
   bool is_sqlite() const { return sqlite_; }
   bool is_sql_server() const { return sql_server_; }

@@ -144,11 +144,12 @@ void SqliteEngine::RollbackTransaction() {
   if (open) Run("ROLLBACK");
 }
 
-bool SqliteEngine::Poolable() const {
-  if (!db_ || !sqlite3_get_autocommit(db_)) return false;
-  // A file deleted or replaced since it was opened (a restored copy) must be opened anew.
+bool SqliteEngine::Poolable() const { return db_ && sqlite3_get_autocommit(db_) && OnItsFile(); }
+
+// A file deleted or replaced since it was opened (a restored copy) must be opened anew.
+bool SqliteEngine::OnItsFile() const {
   int moved = 1;
-  return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && !moved;
+  return db_ && sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && !moved;
 }
 
 void SqliteEngine::EndSnapshot() {

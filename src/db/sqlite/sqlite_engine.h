@@ -45,6 +45,7 @@ class SqliteEngine : public Engine {
   }
   void EndSnapshot() override;
   bool Poolable() const override;
+  bool OnItsFile() const override;
 
  private:
   sqlite3_stmt* Prepare(const std::string& sql);
