@@ -244,7 +244,9 @@ ResultSet OdbcEngine::Run(const std::string& sql, const std::vector<Value>& para
   if (!dbc_) throw Error("Operation is not allowed when the object is closed.", 3704);
   ResultSet shaped;
   if (sqlite_ && !translated && params.empty() && RunShaped(sql, &shaped, rows)) return shaped;
-  if (sqlite_ && translated && !params.empty() && RunPrepared(sql, params, sql, &shaped, rows)) return shaped;
+  // Our own texts (transactions, savepoints) are kept prepared too: a statement handle
+  // allocated and freed for each costs more in the driver than running it.
+  if (sqlite_ && translated && RunPrepared(sql, params, sql, &shaped, rows)) return shaped;
   Statement st(static_cast<SQLHDBC>(dbc_), query_timeout_);
   std::string text = translated ? sql : Translate(sql);
   std::vector<BoundParameter> bound(params.size());
