@@ -130,7 +130,7 @@ TEST_F(OdbcSqliteTest, QueriesUpdatesTypesAndNewIdsThroughTheDriverManager) {
   }
 }
 
-// A statement run again keeps its parameters and its number columns bound: each execution
+// A statement run again keeps its parameters and its result columns bound: each execution
 // must still carry its own values, whatever types, lengths and Nulls follow one another.
 TEST_F(OdbcSqliteTest, AStatementRunAgainWritesEachExecutionsOwnValues) {
   Connection c;
@@ -145,9 +145,15 @@ TEST_F(OdbcSqliteTest, AStatementRunAgainWritesEachExecutionsOwnValues) {
       {Value(3), Value(int64_t{8}), Value(std::string(300, 'x')), Value(2.25), Value(day)},
       {Value(4), Value(9), Value("c"), Value(3), Value("2026-12-08 10:00:00")},
       {Value(5), Value(true), Value(""), Value(-4.5), Value()},
-      {Value(6), Value(), Value("Città"), Value(0.1), Value(day)}};
+      {Value(6), Value(), Value("Città"), Value(0.1), Value(day)},
+      // Texts come in a buffer of 128 bytes, longer ones are read again whole.
+      {Value(7), Value(1), Value(std::string(127, 'y')), Value(1.0), Value()},
+      {Value(8), Value(1), Value(std::string(128, 'z')), Value(1.0), Value()},
+      {Value(9), Value(1), Value(std::string(126, 'a') + "à"), Value(1.0), Value()},
+      {Value(10), Value(1), Value(std::string(125, 'b') + "à"), Value(1.0), Value()},
+      {Value(11), Value(1), Value("d"), Value(1.0), Value()}};
   for (const auto& row : rows) c.ExecuteWithParams(insert, row);
-  // Read back row by row with one kept statement, whose number columns stay bound as well.
+  // Read back row by row with one kept statement, whose columns stay bound as well.
   auto text = [](const Value& v) { return v.IsNull() ? std::string("<null>") : CStr(v); };
   for (const auto& row : rows) {
     auto read = c.OpenRecordset(

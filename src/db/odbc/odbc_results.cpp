@@ -71,6 +71,16 @@ Value FromUntypedText(const std::string& text) {
   return Value(text);
 }
 
+// A text read from a column, as its column makes it a value.
+Value TextValue(std::string text, ColumnRead column) {
+  if (IsDateType(column.type)) {
+    Date d;
+    return ParseIso(text, &d) ? Value(d) : Value(text);
+  }
+  if (column.untyped) return FromUntypedText(text);
+  return Value(std::move(text));
+}
+
 Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnRead column, bool sqlite, const std::string& sql) {
   SQLSMALLINT type = column.type;
   SQLLEN ind = 0;
@@ -101,12 +111,7 @@ Value ReadValue(SQLHSTMT st, SQLUSMALLINT i, ColumnRead column, bool sqlite, con
   std::string text;
   bool read = sqlite ? ReadNarrowText(st, i, &text, sql) : ReadWideText(st, i, &text, sql);
   if (!read) return Value();
-  if (IsDateType(type)) {
-    Date d;
-    return ParseIso(text, &d) ? Value(d) : Value(text);
-  }
-  if (column.untyped) return FromUntypedText(text);
-  return Value(std::move(text));
+  return TextValue(std::move(text), column);
 }
 
 std::shared_ptr<const ResultShape> Describe(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::string& sql) {
@@ -131,8 +136,8 @@ std::shared_ptr<const ResultShape> Describe(SQLHSTMT st, SQLSMALLINT n, bool sql
   return shape;
 }
 
-// Binds the number columns of `shape` to the buffers of `bound`, once per prepared statement.
-void BindNumbers(SQLHSTMT st, const ResultShape& shape, std::vector<BoundColumn>& bound, const std::string& sql) {
+// Binds the columns of `shape` to the buffers of `bound`, once per prepared statement.
+void BindColumns(SQLHSTMT st, const ResultShape& shape, std::vector<BoundColumn>& bound, const std::string& sql) {
   SQLFreeStmt(st, SQL_UNBIND);
   bound = std::vector<BoundColumn>(shape.reads.size());
   for (size_t k = 0; k < bound.size(); ++k) {
@@ -148,13 +153,18 @@ void BindNumbers(SQLHSTMT st, const ResultShape& shape, std::vector<BoundColumn>
     } else if (IsFloatType(type)) {
       b.kind = BoundColumn::kReal;
       Check(SQLBindCol(st, i, SQL_C_DOUBLE, &b.real, 0, &b.indicator), SQL_HANDLE_STMT, st, sql);
+    } else {
+      b.kind = BoundColumn::kText;
+      Check(SQLBindCol(st, i, SQL_C_CHAR, b.text, sizeof b.text, &b.indicator), SQL_HANDLE_STMT, st, sql);
     }
   }
 }
 
-// A value the fetch left in its buffer, typed as ReadValue types it.
-Value BoundValue(const BoundColumn& b, SQLSMALLINT type) {
+// A value the fetch left in its buffer, typed as ReadValue types it; a text too long for its
+// buffer is read whole from the row.
+Value BoundValue(SQLHSTMT st, SQLUSMALLINT i, const BoundColumn& b, ColumnRead column, const std::string& sql) {
   if (b.indicator == SQL_NULL_DATA) return Value();
+  SQLSMALLINT type = column.type;
   switch (b.kind) {
     case BoundColumn::kInteger:
       if (type == SQL_BIGINT || b.integer < INT32_MIN || b.integer > INT32_MAX) {
@@ -162,6 +172,14 @@ Value BoundValue(const BoundColumn& b, SQLSMALLINT type) {
       }
       return Value(static_cast<int32_t>(b.integer));
     case BoundColumn::kBit: return Value(b.bit != 0);
+    case BoundColumn::kText: {
+      if (b.indicator >= 0 && static_cast<size_t>(b.indicator) < sizeof b.text) {
+        return TextValue(std::string(b.text, static_cast<size_t>(b.indicator)), column);
+      }
+      std::string text;
+      if (!ReadNarrowText(st, i, &text, sql)) return Value();
+      return TextValue(std::move(text), column);
+    }
     default: return Value(b.real);
   }
 }
@@ -175,7 +193,7 @@ ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::stri
     if (prepared) {
       prepared->shape = shape;
       prepared->bound.clear();
-      if (sqlite) BindNumbers(st, *shape, prepared->bound, sql);
+      if (sqlite) BindColumns(st, *shape, prepared->bound, sql);
     }
   }
   const std::vector<BoundColumn>* bound = prepared && !prepared->bound.empty() ? &prepared->bound : nullptr;
@@ -190,7 +208,7 @@ ResultSet ReadResultSet(SQLHSTMT st, SQLSMALLINT n, bool sqlite, const std::stri
     for (SQLSMALLINT i = 1; i <= n; ++i) {
       const ColumnRead& read = shape->reads[i - 1];
       if (bound && (*bound)[i - 1].kind != BoundColumn::kNone) {
-        row.push_back(BoundValue((*bound)[i - 1], read.type));
+        row.push_back(BoundValue(st, i, (*bound)[i - 1], read, sql));
       } else {
         row.push_back(ReadValue(st, i, read, sqlite, sql));
       }

@@ -33,20 +33,23 @@ struct ResultShape {
   std::shared_ptr<const ColumnIndex> index;
 };
 
-// A number column of a result bound to a buffer (SQLite's driver): every fetch fills it, with
-// no call per value.
+// A column of a result bound to a buffer (SQLite's driver): every fetch fills it, with no
+// call per value. A text longer than its buffer is read whole with SQLGetData, which the
+// driver allows on a bound column.
 struct BoundColumn {
-  enum Kind : unsigned char { kNone, kInteger, kBit, kReal } kind = kNone;
+  enum Kind : unsigned char { kNone, kInteger, kBit, kReal, kText } kind = kNone;
+  static constexpr size_t kTextBuffer = 128;
   SQLLEN indicator = 0;
   SQLBIGINT integer = 0;
   SQLINTEGER bit = 0;
   double real = 0;
+  char text[kTextBuffer] = {};
 };
 
 // What is kept between executions of a prepared statement.
 struct PreparedResults {
   std::shared_ptr<const ResultShape> shape;  // filled at the first execution that returns rows
-  // SQLite: one per column of `shape`, its numbers bound; never resized while bound.
+  // SQLite: one per column of `shape`, bound; never resized while bound.
   std::vector<BoundColumn> bound;
 };
 
