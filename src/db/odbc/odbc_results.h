@@ -42,8 +42,7 @@ struct BoundColumn {
   SQLLEN indicator = 0;
   SQLBIGINT integer = 0;
   SQLINTEGER bit = 0;
-  double real = 0;
-  char text[kTextBuffer] = {};
+  char text[kTextBuffer] = {};  // a text, or a number as the driver writes it
 };
 
 // What is kept between executions of a prepared statement.
