@@ -179,7 +179,9 @@ void Connection::RollbackToSavepoint(const std::string& name) {
   try {
     engine_->RollbackToSavepoint(name);  // no hook, as for a rollback
   } catch (...) {
-    ForgetKeptNewIds();  // what the database's counters hold is not known any more
+    // What the database's counters hold is not known any more: the caller must roll the
+    // whole transaction back.
+    ForgetKeptNewIds();
     throw;
   }
 }

@@ -46,8 +46,9 @@ class Connection {
   // it from (see EnginePool); null: every Open connects anew.
   void set_engine_pool(EnginePool* pool) { pool_ = pool; }
   // Whether closing this connection and opening it again with `connection_string` and
-  // `options` would hand back its engine as it is (pooled, and still on its file): what is
-  // open on it, a transaction included, could then simply go on.
+  // `options` would only hand back an idle engine on the same, unreplaced database file (the
+  // pool keeps it): staying open instead, with what is open on it (a transaction included),
+  // changes nothing in the database.
   bool ReopensAsIs(const std::string& connection_string, const OdbcOptions& options) const;
   // True when the open connection is to Microsoft SQL Server (through ODBC).
   bool IsSqlServer() const;

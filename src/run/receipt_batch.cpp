@@ -175,7 +175,7 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
   ctx_.connDbPuntoCassa->EndSnapshot();
 }
 
-bool ReceiptBatch::Open() { return ctx_.back_office().InTransaction(); }
+bool ReceiptBatch::IsOpen() const { return ctx_.connDbLocale && ctx_.connDbLocale->InTransaction(); }
 
 void ReceiptBatch::Commit() {
   db::Connection& back = ctx_.back_office();

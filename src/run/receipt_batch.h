@@ -29,7 +29,9 @@ class ReceiptBatch {
   // commit fails (nothing is flagged then, and the receipts come back in the next run).
   void Commit();
   // Whether a transaction of the batch is open.
-  bool Open();
+  bool IsOpen() const;
+  // The receipts the open transaction holds (transferred, or found in the ledger).
+  size_t Held() const { return done_.size() + present_.size(); }
 
  private:
   bool Attempt(int32_t kind, SyncCollection& single, const TransferOps& ops);

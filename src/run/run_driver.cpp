@@ -22,6 +22,10 @@ namespace velkaris {
 namespace {
 
 constexpr size_t kReconnectEvery = 50;
+// However long "Velkarys.CommitOgniMs" lets a batch last, it goes on over a reopening of the
+// connections only while it holds fewer receipts than this: the write lock other tills wait
+// for, and what the batch keeps in memory, stay bounded.
+constexpr size_t kMaxBatchOverReopening = 500;
 constexpr int32_t kCommitEveryMsSqlite = 250;
 constexpr int32_t kCommitEveryMsServer = 100;
 
@@ -66,7 +70,8 @@ bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const 
   for (size_t i = 1; i <= count; ++i) {
     // Opening the connections again ends the batch. Where it would change nothing in the
     // databases and write no line (the first pass logs none), the batch goes on over it.
-    if (i % kReconnectEvery == 0 && !(!reconnect_log && batch.Open() && ConnectionsReopenAsIs(ctx))) {
+    if (i % kReconnectEvery == 0 && !(!reconnect_log && batch.IsOpen() && batch.Held() < kMaxBatchOverReopening &&
+                                      ConnectionsReopenAsIs(ctx))) {
       batch.Commit();
       if (!AvviaConnessioneBackoffice(ctx, reconnect_log)) return false;
       if (!AvviaConnessionePcassa(ctx, reconnect_log)) return false;

@@ -220,10 +220,10 @@ TEST_F(RunDriverTest, BothConnectionsAreReopenedBeforeEvery50thReceipt) {
 TEST_F(RunDriverTest, AsUnitsOfWorkTheFirstPasssBatchGoesOnOverAReopeningThatChangesNothing) {
   UseUnitsOfWork();
   SetRegistryText("Velkarys.CommitOgniMs", "600000");  // no batch ends by time
-  Receipts(1, 60, 4);
-  Receipts(101, 110, 5);
+  Receipts(1, 560, 4);
+  Receipts(1001, 110, 5);
   Main(ctx, "/no_wait", WithHeaders(fake.Ops()));
-  ASSERT_EQ(fake.connections_seen.size(), 170u);
+  ASSERT_EQ(fake.connections_seen.size(), 670u);
   auto changes_at = [&](size_t from, size_t to) {
     std::vector<size_t> at;
     for (size_t i = from + 1; i < to; ++i) {
@@ -232,15 +232,17 @@ TEST_F(RunDriverTest, AsUnitsOfWorkTheFirstPasssBatchGoesOnOverAReopeningThatCha
     return at;
   };
   // The pool would hand back the same SQLite engines: the first pass, which logs no
-  // reopening, keeps its connections and its batch. The second logs each reopening, in its
-  // place among the receipts, so it commits and reopens as before.
-  EXPECT_EQ(changes_at(0, 60), (std::vector<size_t>{}));
-  EXPECT_EQ(changes_at(60, 170), (std::vector<size_t>{50, 100}));
+  // reopening, keeps its connections and its batch, until the batch holds 500 receipts. The
+  // second logs each reopening, in its place among the receipts, so it commits and reopens
+  // as before.
+  EXPECT_EQ(changes_at(0, 560), (std::vector<size_t>{550}));
+  EXPECT_EQ(changes_at(560, 670), (std::vector<size_t>{50, 100}));
   EXPECT_EQ(SyncLinesContaining("Avviata connessione: ").size(), 3u);
   EXPECT_EQ(SyncLinesContaining("Avviata connessione cassa: ").size(), 3u);
-  // One batch in the first pass, three in the second: a back-office and a front-office commit each.
-  EXPECT_EQ(recorder.StatementsMatching("COMMIT TRANSACTION").size(), 8u);
-  EXPECT_EQ(ctx.account.transferred, 170);
+  // Two batches in the first pass, three in the second: a back-office and a front-office
+  // commit each.
+  EXPECT_EQ(recorder.StatementsMatching("COMMIT TRANSACTION").size(), 10u);
+  EXPECT_EQ(ctx.account.transferred, 670);
   EXPECT_EQ(Unexported(), 0);
 }
 
