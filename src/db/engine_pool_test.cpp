@@ -82,7 +82,8 @@ TEST_P(EnginePoolTest, AnEngineWhoseFileWasReplacedIsNotTakenAgain) {
 }
 
 TEST_P(EnginePoolTest, AConnectionReopensAsItIsOnlyWithItsPoolItsStringAndItsFile) {
-  std::string same = GetParam() ? "Driver=SQLite3;Database=" + path + ";" : testing_support::SqliteConnectionString(path);
+  std::string same =
+      GetParam() ? "Driver=SQLite3;Database=" + path + ";" : testing_support::SqliteConnectionString(path);
   OdbcOptions options;
   auto a = Pooled();
   a->BeginTransaction();  // what is open on it does not matter: it would go on

@@ -179,7 +179,8 @@ TEST_F(OdbcSqliteTest, AStatementRunAgainWritesEachExecutionsOwnValues) {
   // that text reads; a text where a number is expected, as the driver converts it: Null.
   c.Execute("update tabTestateScontrini set TotaleImporto=1.0/3 where idTestata=1");
   c.Execute("update tabTestateScontrini set TotaleImporto='n/a' where idTestata=2");
-  auto odd = c.OpenRecordset("select idTestata, TotaleImporto from tabTestateScontrini where idTestata<=2 order by idTestata");
+  auto odd = c.OpenRecordset(
+      "select idTestata, TotaleImporto from tabTestateScontrini where idTestata<=2 order by idTestata");
   EXPECT_EQ((*odd)["TotaleImporto"], Value(0.333333333333333));
   odd->MoveNext();
   EXPECT_TRUE((*odd)["TotaleImporto"].IsNull());
