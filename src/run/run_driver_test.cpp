@@ -99,6 +99,15 @@ class RunDriverTest : public testing_support::ContextTest {
     return out;
   }
 
+  // The receipts (1-based, counted from `from`) before which the receipts `from`..`to` saw
+  // connections opened anew.
+  std::vector<size_t> ReopenedBefore(size_t from, size_t to) const {
+    std::vector<size_t> at;
+    for (size_t i = from + 1; i < to; ++i) {
+      if (fake.connections_seen[i] != fake.connections_seen[i - 1]) at.push_back(i - from + 1);
+    }
+    return at;
+  }
   // The fake's transfer, writing the back-office header as well: as units of work, a
   // receipt is transferred only with it.
   TransferOps WithHeaders(TransferOps ops) {
@@ -202,15 +211,8 @@ TEST_F(RunDriverTest, BothConnectionsAreReopenedBeforeEvery50thReceipt) {
   Receipts(101, 110, 5);
   Main(ctx, "/no_wait", fake.Ops());
   ASSERT_EQ(fake.connections_seen.size(), 170u);
-  auto changes_at = [&](size_t from, size_t to) {
-    std::vector<size_t> at;
-    for (size_t i = from + 1; i < to; ++i) {
-      if (fake.connections_seen[i] != fake.connections_seen[i - 1]) at.push_back(i - from + 1);
-    }
-    return at;
-  };
-  EXPECT_EQ(changes_at(0, 60), (std::vector<size_t>{50}));
-  EXPECT_EQ(changes_at(60, 170), (std::vector<size_t>{50, 100}));
+  EXPECT_EQ(ReopenedBefore(0, 60), (std::vector<size_t>{50}));
+  EXPECT_EQ(ReopenedBefore(60, 170), (std::vector<size_t>{50, 100}));
   // Only the second pass logs its reconnections, besides the start.
   EXPECT_EQ(SyncLinesContaining("Avviata connessione: ").size(), 3u);
   EXPECT_EQ(SyncLinesContaining("Avviata connessione cassa: ").size(), 3u);
@@ -224,19 +226,12 @@ TEST_F(RunDriverTest, AsUnitsOfWorkTheFirstPasssBatchGoesOnOverAReopeningThatCha
   Receipts(1001, 110, 5);
   Main(ctx, "/no_wait", WithHeaders(fake.Ops()));
   ASSERT_EQ(fake.connections_seen.size(), 670u);
-  auto changes_at = [&](size_t from, size_t to) {
-    std::vector<size_t> at;
-    for (size_t i = from + 1; i < to; ++i) {
-      if (fake.connections_seen[i] != fake.connections_seen[i - 1]) at.push_back(i - from + 1);
-    }
-    return at;
-  };
   // The pool would hand back the same SQLite engines: the first pass, which logs no
   // reopening, keeps its connections and its batch, until the batch holds 500 receipts. The
   // second logs each reopening, in its place among the receipts, so it commits and reopens
   // as before.
-  EXPECT_EQ(changes_at(0, 560), (std::vector<size_t>{550}));
-  EXPECT_EQ(changes_at(560, 670), (std::vector<size_t>{50, 100}));
+  EXPECT_EQ(ReopenedBefore(0, 560), (std::vector<size_t>{550}));
+  EXPECT_EQ(ReopenedBefore(560, 670), (std::vector<size_t>{50, 100}));
   EXPECT_EQ(SyncLinesContaining("Avviata connessione: ").size(), 3u);
   EXPECT_EQ(SyncLinesContaining("Avviata connessione cassa: ").size(), 3u);
   // Two batches in the first pass, three in the second: a back-office and a front-office
