@@ -61,6 +61,13 @@ void FailureExitB(Context& ctx, bool first_pass, SyncCollection& single) {
   CloseAllConnections(ctx);
 }
 
+// Whether the open batch may go on over a reopening of the connections instead of ending:
+// the reopening would write no line (the first pass logs none) and change nothing in the
+// databases, and the batch is not yet at its bound.
+bool BatchGoesOnOverReopening(Context& ctx, ReceiptBatch& batch, bool reopening_logged) {
+  return !reopening_logged && batch.IsOpen() && batch.Held() < kMaxBatchOverReopening && ConnectionsReopenAsIs(ctx);
+}
+
 // One pass with every receipt as a unit of work: a failing receipt is rolled back and
 // recorded, and the pass goes on. False when the process must end.
 bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const TransferOps& ops) {
@@ -68,10 +75,8 @@ bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const 
   const bool reconnect_log = kind == 2;
   ReceiptBatch batch(ctx);
   for (size_t i = 1; i <= count; ++i) {
-    // Opening the connections again ends the batch. Where it would change nothing in the
-    // databases and write no line (the first pass logs none), the batch goes on over it.
-    if (i % kReconnectEvery == 0 && !(!reconnect_log && batch.IsOpen() && batch.Held() < kMaxBatchOverReopening &&
-                                      ConnectionsReopenAsIs(ctx))) {
+    // Opening the connections again ends the batch, unless it may go on over it.
+    if (i % kReconnectEvery == 0 && !BatchGoesOnOverReopening(ctx, batch, reconnect_log)) {
       batch.Commit();
       if (!AvviaConnessioneBackoffice(ctx, reconnect_log)) return false;
       if (!AvviaConnessionePcassa(ctx, reconnect_log)) return false;
