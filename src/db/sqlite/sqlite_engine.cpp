@@ -4,7 +4,9 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "db/column_type.h"
 #include "db/dialect.h"
@@ -17,6 +19,7 @@ namespace db::sqlite {
 namespace {
 
 constexpr int kBusyTimeoutMs = 15000;
+constexpr int kWalRetryMs = 20;
 constexpr size_t kMaxCachedStatements = 1024;
 
 struct Finalizer {
@@ -109,7 +112,7 @@ SqliteEngine::SqliteEngine(const std::string& path) {
   sqlite3_extended_result_codes(db_, 0);
   try {
     // WAL lets other tills and readers use the file while a pass writes.
-    Query("PRAGMA journal_mode=WAL");
+    UseWal();
     // The journals of savepoints and statements stay in memory: a receipt's savepoint would
     // otherwise copy every page it touches to a temporary file first.
     Run("PRAGMA temp_store=MEMORY");
@@ -117,6 +120,18 @@ SqliteEngine::SqliteEngine(const std::string& path) {
     sqlite3_close(db_);
     db_ = nullptr;
     throw Error("'" + path + "' is not a usable SQLite database: " + e.what());
+  }
+}
+
+// Turning a file to WAL takes its exclusive lock without waiting in the busy handler: a
+// second till starting at the same moment on a file not yet in WAL is told "database is
+// locked" at once. It tries again for as long as the busy handler would have waited.
+void SqliteEngine::UseWal() {
+  for (int waited = 0;; waited += kWalRetryMs) {
+    int rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return;
+    if (rc != SQLITE_BUSY || waited >= kBusyTimeoutMs) Fail("PRAGMA journal_mode=WAL");
+    std::this_thread::sleep_for(std::chrono::milliseconds(kWalRetryMs));
   }
 }
 

@@ -58,6 +58,7 @@ class SqliteEngine : public Engine {
 
   sqlite3* db_ = nullptr;
   void ForgetStatements();
+  void UseWal();
   // Throws when SQLite rolled back the open transaction by itself (a full disk, an I/O
   // error): no statement may then run on its own, outside the caller's unit of work.
   void RequireTransactionIntact() const;

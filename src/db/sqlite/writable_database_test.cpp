@@ -7,10 +7,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sqlite3.h>
+
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "db/connection.h"
+#include "db/recordset.h"
 #include "testing/temp_databases.h"
 
 namespace {
@@ -71,6 +76,29 @@ TEST(WritableDatabase, AReadOnlyFileAndAFolderWithoutRoomForTheWalFilesAreNamed)
             std::string::npos)
       << no_room;
   EXPECT_NE(no_room.find(path + "-wal"), std::string::npos) << no_room;
+}
+
+// Two tills starting at once on a file not yet in WAL: while one writes, turning the file to
+// WAL (which needs it to itself) is told "database is locked" at once instead of waiting.
+// The other till waits until the writer lets go.
+TEST(WritableDatabase, AFileNotYetInWalIsTurnedToWalOnceAnotherConnectionLetsGoOfIt) {
+  testing_support::TempDir dir;
+  std::string path = dir.File("back.db");
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "create table t (n int); insert into t values (1)", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "begin immediate; insert into t values (2)", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread release([holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(holder, "commit", nullptr, nullptr, nullptr);
+  });
+  db::Connection c;
+  EXPECT_NO_THROW(c.Open("Provider=SQLite;Data Source=" + path + ";"));
+  release.join();
+  sqlite3_close(holder);
+  ASSERT_EQ(c.State(), 1);
+  EXPECT_EQ(db::CStr(c.OpenRecordset("PRAGMA journal_mode")->Field(0)), "wal");
 }
 
 }  // namespace
