@@ -201,7 +201,7 @@ PreparedStatement* OdbcEngine::Prepare(const std::string& text) {
   return nullptr;
 }
 
-bool OdbcEngine::RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql,
+bool OdbcEngine::RunPrepared(const std::string& text, const std::vector<Value>& params, const std::string& tsql,
                              ResultSet* result, int64_t* rows) {
   PreparedStatement* statement = Prepare(text);
   if (!statement) return false;  // the caller runs the text as written, and reports its own error
@@ -228,8 +228,9 @@ bool OdbcEngine::RunPrepared(std::string text, const std::vector<Value>& params,
 
 // The rows the last data change of the connection changed.
 int64_t OdbcEngine::Changes() {
+  static const std::string query = kChangesQuery;
   ResultSet count;
-  if (!RunPrepared(kChangesQuery, {}, kChangesQuery, &count, nullptr) || count.rows.empty()) {
+  if (!RunPrepared(query, {}, query, &count, nullptr) || count.rows.empty()) {
     throw Error("The driver did not report the rows changed [SQL: " + std::string(kChangesQuery) + "]");
   }
   return static_cast<int64_t>(CDbl(count.rows[0][0]));

@@ -54,7 +54,7 @@ class OdbcEngine : public Engine {
   ResultSet Run(const std::string& sql, const std::vector<Value>& params, bool translated, int64_t* rows);
   bool RunShaped(const std::string& tsql, ResultSet* result, int64_t* rows);
   PreparedStatement* Prepare(const std::string& text);
-  bool RunPrepared(std::string text, const std::vector<Value>& params, const std::string& tsql, ResultSet* result,
+  bool RunPrepared(const std::string& text, const std::vector<Value>& params, const std::string& tsql, ResultSet* result,
                    int64_t* rows);
   int64_t Changes();
   void ForgetPrepared();
