@@ -22,6 +22,10 @@ struct UnitOfWork {
   // POS payments without a receipt written in the open transaction, by POS payment id:
   // flagged in the front office once the back office has committed them.
   std::vector<int32_t> payments_to_flag;
+  // Front-office discount reasons copied in the open transaction, by their ID: their
+  // flagExport waits with the front office's other writes, so until the commit they still
+  // read as not exported and must not be copied again.
+  std::vector<int32_t> reasons_copied;
   // The row number last written in the open transaction, by detail table (lower case) and
   // document: the next one follows it without reading the table again. Forgotten with a
   // receipt that fails and at every commit.

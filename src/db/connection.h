@@ -84,6 +84,7 @@ class Connection {
   // as affecting one record) until RunDeferredWrites sends them in order. A unit of work
   // spanning two databases uses it to write the second only once the first has committed.
   void set_defer_writes(bool defer) { defer_writes_ = defer; }
+  bool defers_writes() const { return defer_writes_; }
   size_t deferred_writes() const { return deferred_.size(); }
   void DropDeferredWrites(size_t keep) {
     if (keep < deferred_.size()) deferred_.resize(keep);

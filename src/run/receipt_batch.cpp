@@ -57,6 +57,7 @@ ReceiptBatch::~ReceiptBatch() {
     }
   }
   ctx_.uow.payments_to_flag.clear();
+  ctx_.uow.reasons_copied.clear();
   ctx_.uow.row_numbers.clear();
 }
 
@@ -88,6 +89,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     present_.emplace_back(record.IdTestataPOS, present);
   } else {
     size_t payments_mark = ctx_.uow.payments_to_flag.size();
+    size_t reasons_mark = ctx_.uow.reasons_copied.size();
     const RunAccount::Written written_before = ctx_.account.written;
     size_t front_mark = ctx_.connDbPuntoCassa->deferred_writes();
     ctx_.back_office().Savepoint(kSavepoint);
@@ -111,6 +113,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
       done_.push_back(single);
     } else {
       ctx_.uow.payments_to_flag.resize(payments_mark);
+      ctx_.uow.reasons_copied.resize(reasons_mark);
       ctx_.uow.row_numbers.clear();  // its rows are rolled back: the tables are read again
       ctx_.account.written = written_before;  // its writes are rolled back
       ++ctx_.account.failed;
@@ -169,6 +172,7 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
   done_.clear();
   present_.clear();
   ctx_.uow.payments_to_flag.clear();
+  ctx_.uow.reasons_copied.clear();
   ctx_.uow.row_numbers.clear();
   ctx_.account.written = written_at_begin_;
   ctx_.connDbPuntoCassa->DropDeferredWrites(0);
@@ -198,6 +202,7 @@ void ReceiptBatch::Commit() {
   done_.clear();
   present_.clear();
   ctx_.uow.payments_to_flag.clear();
+  ctx_.uow.reasons_copied.clear();  // their flags are among the front office's writes below
 
   // The flags are a cache of the ledger: a crash from here on loses none of the receipts,
   // the next run finds them in the ledger and only sets their flags.

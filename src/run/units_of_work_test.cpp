@@ -62,7 +62,7 @@ void RunDemo(const std::string& dir, const std::string& registry, bool units_of_
 TEST(UnitsOfWork, BothModesWriteTheSameDataAndTheSameErrorLog) {
   testing_support::TempDir a, b;
   demo::DemoOptions options;
-  options.receipts = 25;
+  options.receipts = 60;  // enough for reasons given on a whole receipt of several rows
   options.schema_dir = VELKARIS_SCHEMA_DIR;
   options.dir = a.path();
   demo::GenerateDemo(options);

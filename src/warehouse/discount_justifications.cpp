@@ -1,11 +1,31 @@
 #include "warehouse/discount_justifications.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "data/new_ids.h"
 #include "data/sql_helpers.h"
 #include "db/recordset.h"
 #include "core/failure.h"
 
 namespace velkaris {
+namespace {
+
+// A reason copied earlier in the open unit of work: its front-office flag is held back until
+// the commit, so the front office still reads it as not exported.
+bool CopiedInThisUnit(Context& ctx, const db::Recordset& reason) {
+  const std::vector<int32_t>& ids = ctx.uow.reasons_copied;
+  return !ids.empty() && std::find(ids.begin(), ids.end(), db::CLng(reason["ID"])) != ids.end();
+}
+
+// Whether the reasons read include one still to copy: the records of the open unit of work
+// count as exported, as they would be with the flag written at once.
+bool HasReasonToCopy(Context& ctx, db::Recordset& reasons) {
+  while (!reasons.Eof() && CopiedInThisUnit(ctx, reasons)) reasons.MoveNext();
+  return !reasons.Eof();
+}
+
+}  // namespace
 
 std::string SQL_ExportRigheGiustificaSconto(Context& ctx, bool exported, int32_t id_riga, int32_t id_testata) {
   std::string result;
@@ -30,11 +50,11 @@ int32_t AggiornaTabGiustificaSconto(Context& ctx, db::Connection& front, db::Con
             : SQL_ExportRigheGiustificaSconto(ctx, false, id_riga_pos, id_testata_pos),
         db::kStatic, db::kPessimistic);
     bool whole_receipt = false;
-    if (reasons->Eof()) {
+    if (!HasReasonToCopy(ctx, *reasons)) {
       CloseRS(reasons);
       reasons = front.OpenRecordset(SQL_ExportRigheGiustificaSconto(ctx, false, -1, id_testata_pos), db::kStatic,
                                     db::kPessimistic);
-      if (reasons->Eof()) {
+      if (!HasReasonToCopy(ctx, *reasons)) {
         CloseRS(reasons);
         ok = true;
         return;  // no reason at all: -1
@@ -59,6 +79,7 @@ int32_t AggiornaTabGiustificaSconto(Context& ctx, db::Connection& front, db::Con
     result = 0;
     for (; !reasons->Eof(); reasons->MoveNext()) {
       const db::Recordset& in = *reasons;
+      if (CopiedInThisUnit(ctx, in)) continue;
       out->AddNew();
       int32_t id = funGetNuovoIdGENERICO(ctx, "tabGiustificaSconto", "ID", back, -1, -1);
       out->Set("ID", db::Value(id));
@@ -77,6 +98,7 @@ int32_t AggiornaTabGiustificaSconto(Context& ctx, db::Connection& front, db::Con
       out->Set("dataExport", db::Value(today));
       reasons->Set("flagExport", db::Value(yes));
       reasons->Set("dataExport", db::Value(today));
+      if (front.defers_writes()) ctx.uow.reasons_copied.push_back(db::CLng(in["ID"]));
       out->Update();
       result = id;
     }

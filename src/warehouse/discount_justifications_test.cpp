@@ -59,6 +59,31 @@ TEST_F(JustificationTest, AWholeReceiptReasonIsCopiedOnceForTheFirstRowWithoutIt
   EXPECT_EQ((*b)["idDettaglioMovimento"], Value(-1));
 }
 
+// As a unit of work the front office's flags wait for the back office's commit: a reason
+// copied earlier in the transaction still reads as not exported, and is not copied again.
+TEST_F(JustificationTest, WhileTheFrontOfficesWritesWaitEachReasonIsStillCopiedOnce) {
+  Reason(1, 1, -1, "cliente abituale");
+  Reason(2, 1, 12, "danneggiato");
+  Reason(3, 2, -1, "altro scontrino");
+  ctx.connDbPuntoCassa->set_defer_writes(true);
+  bool ok = false;
+  Copy(11, 1, 500, 70, ok);  // the whole-receipt reason goes with the first row without its own
+  Copy(12, 1, 501, 70, ok);  // its own reason
+  EXPECT_EQ(Copy(12, 1, 501, 70, ok), -1);  // nothing left for it
+  EXPECT_EQ(Copy(13, 1, 502, 70, ok), -1);  // the whole-receipt reason is taken
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(Count("tabGiustificaSconto"), 2);
+  EXPECT_EQ(Back("select count(*) from tabGiustificaSconto where idDettaglioMovimento=-1"), Value(1));
+  EXPECT_EQ(Front("select count(*) from tabGiustificaSconto where flagExport=1"), Value(0));  // still held back
+  EXPECT_EQ(ctx.uow.reasons_copied, (std::vector<int32_t>{1, 2}));
+  // Another receipt's reason is its own.
+  Copy(21, 2, 503, 71, ok);
+  EXPECT_EQ(Count("tabGiustificaSconto"), 3);
+  ctx.connDbPuntoCassa->set_defer_writes(false);
+  ctx.connDbPuntoCassa->RunDeferredWrites();
+  EXPECT_EQ(Front("select count(*) from tabGiustificaSconto where flagExport=1"), Value(3));
+}
+
 TEST_F(JustificationTest, UnknownIdsCopyEveryPendingReasonUnchanged) {
   Reason(1, 1, 11, "a");
   Reason(2, 2, -1, "b");
