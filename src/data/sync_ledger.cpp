@@ -58,6 +58,10 @@ void EnsureSyncLedger(Context& ctx) {
   }
 }
 
+bool LedgerExists(Context& ctx) {
+  return TableExists(ctx.back_office(), kLedgerReceipts) && TableExists(ctx.back_office(), kLedgerPayments);
+}
+
 int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos) {
   auto rs = ctx.back_office().OpenRecordset(std::string("select IdDocumento from ") + kLedgerReceipts +
                                     Key(ctx, "IdScontrinoPos", id_testata_pos));

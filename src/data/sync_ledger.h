@@ -20,6 +20,10 @@ inline constexpr const char* kLedgerFailures = "tabSincroErrori";
 // permission the login lacks when one cannot be created.
 void EnsureSyncLedger(Context& ctx);
 
+// Whether the back office holds the ledger of receipts and of payments (a run as units of
+// work created them).
+bool LedgerExists(Context& ctx);
+
 // The back-office receipt recorded for a POS receipt of this till; -1 when there is none.
 int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos);
 void LedgerAddReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf);

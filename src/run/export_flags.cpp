@@ -1,6 +1,8 @@
 #include "run/export_flags.h"
 
 #include "data/sql_helpers.h"
+#include "data/sync_ledger.h"
+#include "db/recordset.h"
 #include "core/failure.h"
 
 namespace velkaris {
@@ -52,6 +54,17 @@ void FlagTransferredReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_tes
   ctx.logs.ScriviLogSincro("Scontrino POS id:" + pos + " gia' trasferito nello scontrino backoffice id:" +
                            std::to_string(id_testata_bkf) + ": segnate come esportate " + std::to_string(rows) +
                            " righe e " + std::to_string(payments) + " pagamenti rimasti.");
+}
+
+void FlagPaymentsAlreadyTransferred(Context& ctx) {
+  std::vector<int32_t> ids;
+  auto rs = ctx.connDbPuntoCassa->OpenRecordset(
+      "Select ID from tabPagamentiScontrini where (FlagExport=0 or FlagExport is null) and idTestata=-1");
+  for (; !rs->Eof(); rs->MoveNext()) {
+    int32_t id = db::CLng(rs->Field("ID"));
+    if (LedgerHasPayment(ctx, id)) ids.push_back(id);
+  }
+  FlagTransferredPayments(ctx, ids);
 }
 
 void FlagTransferredPayments(Context& ctx, const std::vector<int32_t>& pos_payment_ids) {

@@ -21,4 +21,7 @@ void FlagTransferredReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_tes
 // POS payments without a receipt that the back office has committed.
 void FlagTransferredPayments(Context& ctx, const std::vector<int32_t>& pos_payment_ids);
 
+// Payments of no receipt whose flags were lost after their commit: the ledger has them.
+void FlagPaymentsAlreadyTransferred(Context& ctx);
+
 }  // namespace velkaris

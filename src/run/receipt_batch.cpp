@@ -28,19 +28,7 @@ std::string ErrorText(const std::vector<std::string>& errors) {
 
 ReceiptBatch::ReceiptBatch(Context& ctx) : ctx_(ctx) {
   failed_before_ = LedgerFailedReceipts(ctx);
-  FlagPaymentsAlreadyTransferred();
-}
-
-// Payments of no receipt whose flags were lost after their commit: the ledger has them.
-void ReceiptBatch::FlagPaymentsAlreadyTransferred() {
-  std::vector<int32_t> ids;
-  auto rs = ctx_.connDbPuntoCassa->OpenRecordset(
-      "Select ID from tabPagamentiScontrini where (FlagExport=0 or FlagExport is null) and idTestata=-1");
-  for (; !rs->Eof(); rs->MoveNext()) {
-    int32_t id = db::CLng(rs->Field("ID"));
-    if (LedgerHasPayment(ctx_, id)) ids.push_back(id);
-  }
-  FlagTransferredPayments(ctx_, ids);
+  FlagPaymentsAlreadyTransferred(ctx);
 }
 
 ReceiptBatch::~ReceiptBatch() {

@@ -39,7 +39,6 @@ class ReceiptBatch {
   void Begin();
   uint64_t Refused() const;
   void AbandonAfterBrokenRollback();
-  void FlagPaymentsAlreadyTransferred();
 
   Context& ctx_;
   std::set<int32_t> failed_before_;

@@ -100,10 +100,22 @@ bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const 
   return true;
 }
 
+// A receipt the ledger already holds (a run as units of work committed it and was stopped
+// before its flags): only flagged, as a run as units of work does. False when it is not there.
+bool FlaggedFromLedger(Context& ctx, SyncCollection& single) {
+  int32_t pos = single(1)->IdTestataPOS;
+  int32_t bkf = LedgerReceipt(ctx, pos);
+  if (bkf <= 0) return false;
+  FlagTransferredReceipt(ctx, pos, bkf);
+  ++ctx.account.already_present;
+  return true;
+}
+
 // One pass over the receipts of a kind, every statement committing on its own; the first
 // failing receipt ends the run. False when the process must end.
 bool RunPass(Context& ctx, int32_t kind, SyncCollection& receipts, const TransferOps& ops) {
   if (ctx.uow.per_receipt) return RunPassAsUnits(ctx, kind, receipts, ops);
+  if (ctx.uow.ledger_found) FlagPaymentsAlreadyTransferred(ctx);
   const size_t count = receipts.Count();
   const bool reconnect_log = kind == 2;
   for (size_t i = 1; i <= count; ++i) {
@@ -113,6 +125,10 @@ bool RunPass(Context& ctx, int32_t kind, SyncCollection& receipts, const Transfe
     }
     SyncCollection single;
     single.Add(receipts(i));
+    if (ctx.uow.ledger_found && FlaggedFromLedger(ctx, single)) {
+      if (ctx.progress) ctx.progress(kind, i, count);
+      continue;
+    }
     // The counts of a receipt that fails are taken back with its writes.
     const RunAccount::Written written_before = ctx.account.written;
     auto failed = [&] {
@@ -174,7 +190,11 @@ void ReadUnitOfWork(Context& ctx) {
 // Known once the back office is open: SQL Server commits sooner, so that the locks on
 // counters and stock rows are held briefly while other tills wait for them.
 bool PrepareUnitsOfWork(Context& ctx) {
-  if (!ctx.uow.per_receipt) return true;
+  ctx.uow.ledger_found = false;
+  if (!ctx.uow.per_receipt) {
+    ctx.uow.ledger_found = LedgerExists(ctx);
+    return true;
+  }
   return Guarded(ctx, "Main", [&] {
     int32_t fallback = ctx.connDbLocale->IsSqlite() ? kCommitEveryMsSqlite : kCommitEveryMsServer;
     db::Value ms = GetKeyValue(ctx, "Options", "Velkarys.CommitOgniMs", db::Value(fallback));

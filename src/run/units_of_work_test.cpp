@@ -293,6 +293,39 @@ TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerWithoutACopy) 
   EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
 }
 
+// The same, with the next run per statement: the receipts and the payment the ledger holds
+// are flagged, not copied a second time.
+TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerEvenByARunPerStatement) {
+  ThreeReceipts();
+  PosPayment(-1, 50.0);
+  testing_support::FaultInjector faults;
+  faults.FailMatching("set FlagExport", "disk I/O error");
+  ctx.connection_created = [&](db::Connection& c) { faults.Attach(c); };
+  Run();
+  EXPECT_EQ(Flagged("1=1"), 0);
+
+  ctx.connection_created = nullptr;
+  SetRegistryText("Velkarys.Transazioni", "0");
+  Run();
+  EXPECT_EQ(ctx.account.mode, "per-statement");
+  EXPECT_EQ(ctx.account.already_present, 3);
+  EXPECT_EQ(ctx.account.transferred, 0);
+  EXPECT_EQ(Count("tabTestateScontrini"), 3);
+  EXPECT_EQ(Count("tabDettaglioScontrini"), 5);
+  EXPECT_EQ(Count("tabDettaglioMagazzino"), 5);
+  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 2);
+  EXPECT_EQ(Flagged("1=1"), 5);
+  EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where FlagExport=1")), 2);
+  EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
+  // A receipt the ledger does not hold still goes in per statement, without a ledger row.
+  PosReceipt(4);
+  PosRow(41, 4);
+  Run();
+  EXPECT_EQ(Count("tabTestateScontrini"), 4);
+  EXPECT_EQ(Flagged("idTestata=4"), 1);
+  EXPECT_EQ(Count("tabSincroScontrini"), 3);
+}
+
 TEST_F(UnitsOfWorkTest, ALedgerThatCannotBeCreatedNamesTheTableAndThePermission) {
   ctx.connDbLocale->Execute("DROP TABLE tabSincroErrori");
   PosReceipt(1);
