@@ -734,6 +734,18 @@ CREATE TABLE IF NOT EXISTS tabSincroPagamenti (
   PRIMARY KEY (IdCassa, IdPagamentoPos)
 );
 
+-- Sync ledger of the POS discount reasons copied with their receipt, by POS reason id: what
+-- to flag in the front office when a receipt's flags were lost after its commit.
+CREATE TABLE IF NOT EXISTS tabSincroGiustifiche (
+  IdCassa int NOT NULL,
+  IdGiustificaPos int NOT NULL,
+  IdScontrinoPos int NOT NULL,
+  IdGiustifica int NOT NULL,
+  DataSincro datetime NOT NULL,
+  PRIMARY KEY (IdCassa, IdGiustificaPos)
+);
+CREATE INDEX IF NOT EXISTS ixSincroGiustifiche_Scontrino ON tabSincroGiustifiche (IdCassa, IdScontrinoPos);
+
 -- POS receipts that failed to transfer: attempts so far and the last error.
 CREATE TABLE IF NOT EXISTS tabSincroErrori (
   IdCassa int NOT NULL,

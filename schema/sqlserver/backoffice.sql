@@ -844,6 +844,19 @@ CREATE TABLE dbo.tabSincroPagamenti (
 );
 GO
 
+-- Sync ledger of the POS discount reasons copied with their receipt, by POS reason id: what
+-- to flag in the front office when a receipt's flags were lost after its commit.
+IF OBJECT_ID(N'dbo.tabSincroGiustifiche', N'U') IS NULL
+CREATE TABLE dbo.tabSincroGiustifiche (
+  IdCassa int NOT NULL,
+  IdGiustificaPos int NOT NULL,
+  IdScontrinoPos int NOT NULL,
+  IdGiustifica int NOT NULL,
+  DataSincro datetime NOT NULL,
+  PRIMARY KEY (IdCassa, IdGiustificaPos)
+);
+GO
+
 -- POS receipts that failed to transfer: attempts so far and the last error.
 IF OBJECT_ID(N'dbo.tabSincroErrori', N'U') IS NULL
 CREATE TABLE dbo.tabSincroErrori (

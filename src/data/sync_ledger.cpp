@@ -22,6 +22,10 @@ const LedgerTable kTables[] = {
     {kLedgerPayments,
      "CREATE TABLE tabSincroPagamenti (IdCassa int NOT NULL, IdPagamentoPos int NOT NULL, IdPagamento int NOT NULL, "
      "DataSincro datetime NOT NULL, CONSTRAINT PK_tabSincroPagamenti PRIMARY KEY (IdCassa, IdPagamentoPos))"},
+    {kLedgerReasons,
+     "CREATE TABLE tabSincroGiustifiche (IdCassa int NOT NULL, IdGiustificaPos int NOT NULL, IdScontrinoPos int NOT "
+     "NULL, IdGiustifica int NOT NULL, DataSincro datetime NOT NULL, "
+     "CONSTRAINT PK_tabSincroGiustifiche PRIMARY KEY (IdCassa, IdGiustificaPos))"},
     {kLedgerFailures,
      "CREATE TABLE tabSincroErrori (IdCassa int NOT NULL, IdScontrinoPos int NOT NULL, Tentativi int NOT NULL, "
      "UltimoErrore nvarchar(4000) NULL, DataUltimoTentativo datetime NOT NULL, "
@@ -59,7 +63,10 @@ void EnsureSyncLedger(Context& ctx) {
 }
 
 bool LedgerExists(Context& ctx) {
-  return TableExists(ctx.back_office(), kLedgerReceipts) && TableExists(ctx.back_office(), kLedgerPayments);
+  for (const char* t : {kLedgerReceipts, kLedgerPayments, kLedgerReasons}) {
+    if (!TableExists(ctx.back_office(), t)) return false;
+  }
+  return true;
 }
 
 int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos) {
@@ -93,6 +100,22 @@ void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamen
           " (IdCassa, IdPagamentoPos, IdPagamento, DataSincro) values (?, ?, ?, ?)",
       {db::Value(ctx.settings.IdCassa), db::Value(id_pagamento_pos), db::Value(id_pagamento_bkf),
        db::Value(ctx.clock.Now())});
+}
+
+void LedgerAddReason(Context& ctx, int32_t id_giustifica_pos, int32_t id_testata_pos, int32_t id_giustifica_bkf) {
+  ctx.back_office().ExecuteWithParams(
+      std::string("insert into ") + kLedgerReasons +
+          " (IdCassa, IdGiustificaPos, IdScontrinoPos, IdGiustifica, DataSincro) values (?, ?, ?, ?, ?)",
+      {db::Value(ctx.settings.IdCassa), db::Value(id_giustifica_pos), db::Value(id_testata_pos),
+       db::Value(id_giustifica_bkf), db::Value(ctx.clock.Now())});
+}
+
+std::vector<int32_t> LedgerReasons(Context& ctx, int32_t id_testata_pos) {
+  std::vector<int32_t> ids;
+  auto rs = ctx.back_office().OpenRecordset(std::string("select IdGiustificaPos from ") + kLedgerReasons +
+                                            Key(ctx, "IdScontrinoPos", id_testata_pos) + " order by IdGiustificaPos");
+  for (; !rs->Eof(); rs->MoveNext()) ids.push_back(db::CLng(rs->Field("IdGiustificaPos")));
+  return ids;
 }
 
 void LedgerRecordFailure(Context& ctx, int32_t id_testata_pos, const std::string& error) {

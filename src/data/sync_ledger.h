@@ -1,12 +1,14 @@
 // The sync ledger in the back office: one row per POS receipt this till has transferred
 // (written in the same transaction as the receipt), one per POS payment without receipt,
-// and one per receipt that failed, with its attempts and last error. The ledger is the
-// truth about what was transferred; the front office's FlagExport is a cache of it.
+// one per POS discount reason copied with a receipt, and one per receipt that failed, with
+// its attempts and last error. The ledger is the truth about what was transferred; the
+// front office's FlagExport is a cache of it.
 #pragma once
 
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "core/context.h"
 
@@ -14,14 +16,15 @@ namespace velkaris {
 
 inline constexpr const char* kLedgerReceipts = "tabSincroScontrini";
 inline constexpr const char* kLedgerPayments = "tabSincroPagamenti";
+inline constexpr const char* kLedgerReasons = "tabSincroGiustifiche";
 inline constexpr const char* kLedgerFailures = "tabSincroErrori";
 
 // Creates the ledger tables that are missing. Throws db::Error naming the table and the
 // permission the login lacks when one cannot be created.
 void EnsureSyncLedger(Context& ctx);
 
-// Whether the back office holds the ledger of receipts and of payments (a run as units of
-// work created them).
+// Whether the back office holds the ledger of receipts, payments and discount reasons (a run
+// as units of work created them).
 bool LedgerExists(Context& ctx);
 
 // The back-office receipt recorded for a POS receipt of this till; -1 when there is none.
@@ -34,6 +37,10 @@ bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf);
 // POS payments that belong to no receipt, by their POS id.
 bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos);
 void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf);
+
+// POS discount reasons copied with their receipt, by their POS id; those of one POS receipt.
+void LedgerAddReason(Context& ctx, int32_t id_giustifica_pos, int32_t id_testata_pos, int32_t id_giustifica_bkf);
+std::vector<int32_t> LedgerReasons(Context& ctx, int32_t id_testata_pos);
 
 // Failed receipts: one more attempt with its last error; cleared once the receipt is in.
 void LedgerRecordFailure(Context& ctx, int32_t id_testata_pos, const std::string& error);

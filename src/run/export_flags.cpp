@@ -47,10 +47,14 @@ void FlagTransferredReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_tes
                                                " and (FlagExport=0 or FlagExport is null)");
   int64_t payments = ctx.connDbPuntoCassa->Execute("Update tabPagamentiScontrini set FlagExport=" + flag +
                                                    " where idTestata=" + pos + " and (FlagExport=0 or FlagExport is null)");
-  // Its discount reasons went into the back office with it.
-  ctx.connDbPuntoCassa->ExecuteNoRecords("update tabGiustificaSconto set flagExport=" + flag + ", dataExport=" +
-                                         DateForSql(ctx, ctx.clock.Now().DateOnly(), false, false, false) +
-                                         " where idTestataMovimento=" + pos + " and isnull(flagExport,0)=0");
+  // Its discount reasons that went into the back office with it, and only those (the reason
+  // of a kit's row, say, is not copied and stays as it is).
+  std::string today = DateForSql(ctx, ctx.clock.Now().DateOnly(), false, false, false);
+  for (int32_t reason : LedgerReasons(ctx, id_testata_pos)) {
+    ctx.connDbPuntoCassa->ExecuteNoRecords("update tabGiustificaSconto set flagExport=" + flag + ", dataExport=" +
+                                           today + " where ID=" + std::to_string(reason) +
+                                           " and isnull(flagExport,0)=0");
+  }
   ctx.logs.ScriviLogSincro("Scontrino POS id:" + pos + " gia' trasferito nello scontrino backoffice id:" +
                            std::to_string(id_testata_bkf) + ": segnate come esportate " + std::to_string(rows) +
                            " righe e " + std::to_string(payments) + " pagamenti rimasti.");

@@ -293,6 +293,43 @@ TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerWithoutACopy) 
   EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
 }
 
+// Of a receipt's discount reasons, those flags set from the ledger are the ones copied with
+// it: a reason no row took (here of a row the receipt does not have; a kit's row, say) stays
+// unflagged, as after a run that was not interrupted.
+TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetOnlyForTheDiscountReasonsCopied) {
+  ThreeReceipts();
+  auto reason = [&](int id, int receipt, int row) {
+    testing_support::Insert(*ctx.connDbPuntoCassa, "tabGiustificaSconto",
+                            {{"ID", Value(id)}, {"idTestataMovimento", Value(receipt)},
+                             {"idDettaglioMovimento", Value(row)}, {"motivazione", Value("promo")}});
+  };
+  reason(1, 1, 11);
+  reason(2, 1, 99);
+  reason(3, 3, -1);  // the whole receipt's, copied with its first row
+  // The front office's commit fails: none of its flags is written, as when the run is killed
+  // between the two commits.
+  ctx.connection_created = [&](db::Connection& c) {
+    c.set_statement_hook([&c, this](const std::string& sql) {
+      if (sql == "COMMIT TRANSACTION" && c.ConnectionString().find(dbs.front_path) != std::string::npos) {
+        throw db::Error("disk I/O error");
+      }
+    });
+  };
+  Run();
+  EXPECT_EQ(Count("tabTestateScontrini"), 3);
+  EXPECT_EQ(Flagged("1=1"), 0);
+  EXPECT_EQ(Count("tabGiustificaSconto"), 2);
+  EXPECT_EQ(db::CLng(Front("select count(*) from tabGiustificaSconto where flagExport=1")), 0);
+  EXPECT_EQ(Count("tabSincroGiustifiche"), 2);
+
+  ctx.connection_created = nullptr;
+  Run();
+  EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
+  EXPECT_EQ(Count("tabGiustificaSconto"), 2);
+  EXPECT_EQ(Front("select group_concat(ID) from (select ID from tabGiustificaSconto where flagExport=1 order by ID)"),
+            Value("1,3"));
+}
+
 // The same, with the next run per statement: the receipts and the payment the ledger holds
 // are flagged, not copied a second time.
 TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerEvenByARunPerStatement) {

@@ -5,6 +5,7 @@
 
 #include "data/new_ids.h"
 #include "data/sql_helpers.h"
+#include "data/sync_ledger.h"
 #include "db/recordset.h"
 #include "core/failure.h"
 
@@ -98,8 +99,12 @@ int32_t AggiornaTabGiustificaSconto(Context& ctx, db::Connection& front, db::Con
       out->Set("dataExport", db::Value(today));
       reasons->Set("flagExport", db::Value(yes));
       reasons->Set("dataExport", db::Value(today));
-      if (front.defers_writes()) ctx.uow.reasons_copied.push_back(db::CLng(in["ID"]));
       out->Update();
+      if (front.defers_writes()) {
+        int32_t pos_id = db::CLng(in["ID"]);
+        ctx.uow.reasons_copied.push_back(pos_id);
+        LedgerAddReason(ctx, pos_id, db::CLng(TestNull(ctx, in["idTestataMovimento"], db::Value(-1))), id);
+      }
       result = id;
     }
     CloseRS(out);
