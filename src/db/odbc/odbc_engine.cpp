@@ -283,23 +283,40 @@ int64_t OdbcEngine::Execute(const std::string& sql, const std::vector<Value>& pa
   }
 }
 
-// SQL Server ends a transaction by itself on some errors (a deadlock victim, XACT_ABORT):
-// the statements after it would run in a transaction of their own, outside the caller's
-// unit of work. After a failure inside a transaction the server is asked whether it is
-// still open; if not, nothing more runs until the caller rolls back.
+// SQL Server ends a transaction by itself on some errors (a deadlock victim, XACT_ABORT),
+// SQLite on some others (a full disk, an I/O error): the statements after it would run in
+// a transaction of their own, outside the caller's unit of work. After a failure inside a
+// transaction the database is asked whether it is still open; if not, nothing more runs
+// until the caller rolls back.
 void OdbcEngine::NoteFailure() {
-  if (!sql_server_ || !in_transaction_ || transaction_lost_) return;
+  if (!in_transaction_ || transaction_lost_ || (!sql_server_ && !sqlite_)) return;
   try {
-    ResultSet rs = Run("SELECT @@TRANCOUNT", {}, false, nullptr);
-    transaction_lost_ = rs.rows.empty() || rs.rows[0].empty() || CLng(rs.rows[0][0]) == 0;
+    transaction_lost_ = !TransactionOpen();
   } catch (...) {
     transaction_lost_ = true;
   }
 }
 
+bool OdbcEngine::TransactionOpen() {
+  if (sql_server_) {
+    ResultSet rs = Run("SELECT @@TRANCOUNT", {}, false, nullptr);
+    return !rs.rows.empty() && !rs.rows[0].empty() && CLng(rs.rows[0][0]) > 0;
+  }
+  // SQLite refuses a BEGIN inside a transaction; one it takes began a transaction of its own,
+  // which is ended at once.
+  try {
+    Run("BEGIN", {}, true, nullptr);
+  } catch (const Error& e) {
+    return std::string(e.what()).find("within a transaction") != std::string::npos;
+  }
+  Run("ROLLBACK", {}, true, nullptr);
+  return false;
+}
+
 void OdbcEngine::RequireTransactionIntact() const {
   if (transaction_lost_) {
-    throw Error("The server rolled back the open transaction after an earlier error; nothing more is written in it.");
+    throw Error(std::string(sql_server_ ? "The server" : "SQLite") +
+                " rolled back the open transaction after an earlier error; nothing more is written in it.");
   }
 }
 
@@ -467,9 +484,10 @@ void OdbcEngine::CommitTransaction() {
 void OdbcEngine::RollbackTransaction() {
   if (!dbc_) return;
   in_transaction_ = false;
+  const bool lost = transaction_lost_;
   transaction_lost_ = false;
   if (sqlite_) {
-    Run("ROLLBACK", {}, true, nullptr);
+    if (!lost) Run("ROLLBACK", {}, true, nullptr);  // SQLite has ended a lost one already
     idle_ = true;
   } else {
     SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);

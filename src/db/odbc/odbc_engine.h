@@ -59,6 +59,7 @@ class OdbcEngine : public Engine {
   int64_t Changes();
   void ForgetPrepared();
   void NoteFailure();
+  bool TransactionOpen();
   Value NewId(const std::string& schema, const std::string& table, const std::string& column, int32_t check_conflict);
   void RequireTransactionIntact() const;
   std::string Translate(const std::string& sql) const;

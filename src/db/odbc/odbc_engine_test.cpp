@@ -130,6 +130,34 @@ TEST_F(OdbcSqliteTest, QueriesUpdatesTypesAndNewIdsThroughTheDriverManager) {
   }
 }
 
+// SQLite ends a transaction by itself on some errors (a full disk, an I/O error; here a
+// trigger's RAISE(ROLLBACK)): through the driver too, nothing may then run on its own.
+TEST_F(OdbcSqliteTest, NothingRunsOnItsOwnAfterSqliteEndedTheTransaction) {
+  dbs.back->Execute("CREATE TRIGGER full_disk BEFORE INSERT ON tabValute WHEN NEW.Valuta = 'XXX' "
+                    "BEGIN SELECT RAISE(ROLLBACK, 'database or disk is full'); END");
+  Connection c;
+  c.Open(Odbc(dbs.back_path));
+  c.BeginTransaction();
+  c.Execute("insert into tabValute (Valuta) values ('EUR')");
+  EXPECT_THROW(c.Execute("insert into tabValute (Valuta) values ('XXX')"), Error);
+  try {
+    c.Execute("insert into tabValute (Valuta) values ('USD')");
+    ADD_FAILURE() << "a statement ran outside the transaction";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("SQLite rolled back the open transaction"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(c.CommitTransaction(), Error);
+  c.RollbackTransaction();
+  EXPECT_EQ(CLng(testing_support::Scalar(*dbs.back, "select count(*) from tabValute")), 0);
+  // A failure that leaves the transaction open changes nothing; a new one works again.
+  c.BeginTransaction();
+  c.Execute("insert into tabValute (Valuta) values ('CHF')");
+  EXPECT_THROW(c.Execute("insert into tabMissing values (1)"), Error);
+  c.Execute("insert into tabValute (Valuta) values ('GBP')");
+  c.CommitTransaction();
+  EXPECT_EQ(CLng(testing_support::Scalar(*dbs.back, "select count(*) from tabValute")), 2);
+}
+
 // A statement run again keeps its parameters and its result columns bound: each execution
 // must still carry its own values, whatever types, lengths and Nulls follow one another.
 TEST_F(OdbcSqliteTest, AStatementRunAgainWritesEachExecutionsOwnValues) {
