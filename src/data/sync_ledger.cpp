@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "data/sql_helpers.h"
 #include "db/error.h"
 #include "db/recordset.h"
 
@@ -80,6 +81,25 @@ void LedgerAddReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_b
       std::string("insert into ") + kLedgerReceipts +
           " (IdCassa, IdScontrinoPos, IdDocumento, DataSincro) values (?, ?, ?, ?)",
       {db::Value(ctx.settings.IdCassa), db::Value(id_testata_pos), db::Value(id_testata_bkf), db::Value(ctx.clock.Now())});
+}
+
+std::string LedgerReceiptMismatch(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf) {
+  auto back = ctx.back_office().OpenRecordset("select DataOraScontrino from tabTestateScontrini where idTestata=" +
+                                              std::to_string(id_testata_bkf));
+  if (back->Eof() || !db::IsDate(back->Field("DataOraScontrino"))) return "";
+  auto pos = ctx.connDbPuntoCassa->OpenRecordset("select Data, Ora from tabTestate where idTestata=" +
+                                                 std::to_string(id_testata_pos));
+  if (pos->Eof() || !db::IsDate(pos->Field("Data"))) return "";
+  const char* kShown = "dd/MM/yyyy HH:mm:ss";
+  std::string written = db::FormatPattern(db::CDate(back->Field("DataOraScontrino")), kShown);
+  std::string now = db::FormatPattern(DataOra(ctx, pos->Field("Data"), pos->Field("Ora")), kShown);
+  if (written == now) return "";
+  std::string till = std::to_string(ctx.settings.IdCassa), id = std::to_string(id_testata_pos);
+  return "POS receipt " + id + " of " + now + " is in the sync ledger (" + kLedgerReceipts +
+         ") as back-office receipt " + std::to_string(id_testata_bkf) + " of " + written +
+         ": another receipt with the same POS id (was the front-office database restored or replaced?). It is "
+         "neither transferred nor flagged. To transfer it, delete its ledger row (delete from " +
+         kLedgerReceipts + " where IdCassa=" + till + " and IdScontrinoPos=" + id + ") and run again.";
 }
 
 bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf) {

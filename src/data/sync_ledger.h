@@ -31,6 +31,12 @@ bool LedgerExists(Context& ctx);
 int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos);
 void LedgerAddReceipt(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf);
 
+// "" when the back-office receipt the ledger records for a POS receipt is that receipt (the
+// same date and time, where both have one); otherwise why it is another receipt: a POS id
+// used again, after the front-office database was restored or replaced, say. Such a receipt
+// is neither transferred nor flagged until someone looks at it.
+std::string LedgerReceiptMismatch(Context& ctx, int32_t id_testata_pos, int32_t id_testata_bkf);
+
 // Whether the back office holds the receipt header `id_testata_bkf`.
 bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf);
 

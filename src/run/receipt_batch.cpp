@@ -74,7 +74,14 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
   clsSincroTestataScontrino& record = *single(1);
   int32_t present = LedgerReceipt(ctx_, record.IdTestataPOS);
   if (present > 0) {
-    present_.emplace_back(record.IdTestataPOS, present);
+    std::string other = LedgerReceiptMismatch(ctx_, record.IdTestataPOS, present);
+    if (other.empty()) {
+      present_.emplace_back(record.IdTestataPOS, present);
+    } else {
+      ctx_.logs.ScriviLogErrore(kSource, other);
+      ++ctx_.account.failed;
+      Failed(record.IdTestataPOS, {other});
+    }
   } else {
     size_t payments_mark = ctx_.uow.payments_to_flag.size();
     size_t reasons_mark = ctx_.uow.reasons_copied.size();

@@ -101,11 +101,18 @@ bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const 
 }
 
 // A receipt the ledger already holds (a run as units of work committed it and was stopped
-// before its flags): only flagged, as a run as units of work does. False when it is not there.
+// before its flags): only flagged, as a run as units of work does; another receipt with its
+// POS id is left alone and logged. False when the ledger does not hold it.
 bool FlaggedFromLedger(Context& ctx, SyncCollection& single) {
   int32_t pos = single(1)->IdTestataPOS;
   int32_t bkf = LedgerReceipt(ctx, pos);
   if (bkf <= 0) return false;
+  std::string other = LedgerReceiptMismatch(ctx, pos, bkf);
+  if (!other.empty()) {
+    ctx.logs.ScriviLogErrore("Main", other);
+    ++ctx.account.failed;
+    return true;
+  }
   FlagTransferredReceipt(ctx, pos, bkf);
   ++ctx.account.already_present;
   return true;

@@ -330,6 +330,42 @@ TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetOnlyForTheDiscountReasonsCo
             Value("1,3"));
 }
 
+// A POS id used again (the front office restored from a backup, its new receipts numbered
+// from there) names another receipt than the one the ledger holds: it is neither flagged nor
+// taken for transferred, but logged and recorded, until its ledger row is deleted.
+TEST_F(UnitsOfWorkTest, AnotherReceiptUnderAPosIdTheLedgerHoldsIsNeitherFlaggedNorLost) {
+  ThreeReceipts();
+  Run();
+  EXPECT_EQ(Count("tabTestateScontrini"), 3);
+  ctx.connDbPuntoCassa->Execute("update tabDettaglio set FlagExport=0 where idTestata=3");
+  ctx.connDbPuntoCassa->Execute("update tabTestate set Data='2026-12-05', Ora='1899-12-30 09:10:00' where idTestata=3");
+  for (bool per_statement : {false, true}) {
+    SCOPED_TRACE(per_statement ? "per statement" : "units of work");
+    if (per_statement) SetRegistryText("Velkarys.Transazioni", "0");
+    Run();
+    EXPECT_EQ(ctx.account.failed, 1);
+    EXPECT_EQ(ctx.account.already_present, 0);
+    EXPECT_EQ(Count("tabTestateScontrini"), 3);
+    EXPECT_EQ(Flagged("idTestata=3"), 0);
+    EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 0);
+    auto errors = ErrorLogLines();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_NE(errors.back().find("POS receipt 3 of 05/12/2026 09:10:00 is in the sync ledger (tabSincroScontrini) as "
+                                 "back-office receipt 3 of 04/12/2026"),
+              std::string::npos)
+        << errors.back();
+    EXPECT_NE(errors.back().find("delete from tabSincroScontrini where IdCassa=1 and IdScontrinoPos=3"),
+              std::string::npos);
+  }
+  EXPECT_EQ(Back("select Tentativi from tabSincroErrori where IdScontrinoPos=3"), Value(1));
+  dbs.back->Execute("delete from tabSincroScontrini where IdCassa=1 and IdScontrinoPos=3");
+  SetRegistryText("Velkarys.Transazioni", "1");
+  Run();
+  EXPECT_EQ(ctx.account.transferred, 1);
+  EXPECT_EQ(Count("tabTestateScontrini"), 4);
+  EXPECT_EQ(Flagged("idTestata=3"), 1);
+}
+
 // The same, with the next run per statement: the receipts and the payment the ledger holds
 // are flagged, not copied a second time.
 TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerEvenByARunPerStatement) {
