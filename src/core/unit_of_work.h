@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,9 @@ struct UnitOfWork {
   // POS payments without a receipt written in the open transaction, by POS payment id:
   // flagged in the front office once the back office has committed them.
   std::vector<int32_t> payments_to_flag;
+  // POS payments without a receipt whose id the ledger holds for another payment (ids used
+  // again): neither copied nor flagged, named once in the error log.
+  std::set<int32_t> payments_of_another;
   // Front-office discount reasons copied in the open transaction, by their ID: their
   // flagExport waits with the front office's other writes, so until the commit they still
   // read as not exported and must not be copied again.

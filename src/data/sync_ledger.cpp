@@ -114,6 +114,36 @@ bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos) {
   return !rs->Eof();
 }
 
+std::string LedgerPaymentMismatch(Context& ctx, int32_t id_pagamento_pos) {
+  std::string id = std::to_string(id_pagamento_pos);
+  auto ledger = ctx.back_office().OpenRecordset(std::string("select IdPagamento from ") + kLedgerPayments +
+                                                Key(ctx, "IdPagamentoPos", id_pagamento_pos));
+  if (ledger->Eof()) return "";
+  std::string bkf = db::CStr(ledger->Field("IdPagamento"));
+  const char* kColumns = "select DataOperazione, ImportoIncassato from ";
+  auto back = ctx.back_office().OpenRecordset(kColumns + std::string("tabPagamentiScontriniBackoffice where ID=") + bkf);
+  auto pos = ctx.connDbPuntoCassa->OpenRecordset(kColumns + std::string("tabPagamentiScontrini where ID=") + id);
+  if (back->Eof() || pos->Eof()) return "";
+  // Compared where the POS payment has them (without a date, the copy got the day it was made).
+  auto day = [](const db::Recordset& rs) {
+    const db::Value& v = rs.Field("DataOperazione");
+    return db::IsDate(v) ? db::FormatPattern(db::CDate(v), "dd/MM/yyyy HH:mm:ss") : std::string("-");
+  };
+  auto amount = [](const db::Recordset& rs) {
+    const db::Value& v = rs.Field("ImportoIncassato");
+    return v.IsNull() ? std::string("-") : db::CStr(db::Value(db::CDbl(v)));
+  };
+  bool same_day = day(*pos) == "-" || day(*pos) == day(*back);
+  bool same_amount = amount(*pos) == "-" || amount(*pos) == amount(*back);
+  if (same_day && same_amount) return "";
+  std::string written = day(*back) + ", " + amount(*back), now = day(*pos) + ", " + amount(*pos);
+  return "POS payment " + id + " (" + now + ") is in the sync ledger (" + kLedgerPayments +
+         ") as back-office payment " + bkf + " (" + written +
+         "): another payment with the same POS id (was the front-office database restored or replaced?). It is "
+         "neither transferred nor flagged. To transfer it, delete its ledger row (delete from " + kLedgerPayments +
+         " where IdCassa=" + std::to_string(ctx.settings.IdCassa) + " and IdPagamentoPos=" + id + ") and run again.";
+}
+
 void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf) {
   ctx.back_office().ExecuteWithParams(
       std::string("insert into ") + kLedgerPayments +

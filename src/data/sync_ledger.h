@@ -42,6 +42,9 @@ bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf);
 
 // POS payments that belong to no receipt, by their POS id.
 bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos);
+// As LedgerReceiptMismatch, for a payment the ledger holds: "" when the back-office payment
+// it records has the POS payment's date and amount (or cannot be compared).
+std::string LedgerPaymentMismatch(Context& ctx, int32_t id_pagamento_pos);
 void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf);
 
 // POS discount reasons copied with their receipt, by their POS id; those of one POS receipt.

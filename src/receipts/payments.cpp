@@ -44,7 +44,7 @@ bool PCassa_SincroPagamentiScontrini(Context& ctx, int32_t id_testata_pos, int32
     for (; !rs->Eof(); rs->MoveNext()) {
       int32_t pos_id = ledger ? db::CLng(TestNull(ctx, (*rs)["ID"], db::Value(-1))) : -1;
       if (ledger && LedgerHasPayment(ctx, pos_id)) {
-        ctx.uow.payments_to_flag.push_back(pos_id);
+        if (!ctx.uow.payments_of_another.count(pos_id)) ctx.uow.payments_to_flag.push_back(pos_id);
         continue;
       }
       int32_t id = PuntoCassa_SalvaPagamento(ctx, back, id_testata_backoffice, ReadPayment(ctx, *rs), false);

@@ -66,7 +66,13 @@ void FlagPaymentsAlreadyTransferred(Context& ctx) {
       "Select ID from tabPagamentiScontrini where (FlagExport=0 or FlagExport is null) and idTestata=-1");
   for (; !rs->Eof(); rs->MoveNext()) {
     int32_t id = db::CLng(rs->Field("ID"));
-    if (LedgerHasPayment(ctx, id)) ids.push_back(id);
+    if (!LedgerHasPayment(ctx, id)) continue;
+    std::string other = LedgerPaymentMismatch(ctx, id);
+    if (other.empty()) {
+      ids.push_back(id);
+    } else if (ctx.uow.per_receipt && ctx.uow.payments_of_another.insert(id).second) {
+      ctx.logs.ScriviLogErrore("PCassa_SincroPagamentiScontrini", other);
+    }
   }
   FlagTransferredPayments(ctx, ids);
 }

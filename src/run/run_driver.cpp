@@ -198,6 +198,7 @@ void ReadUnitOfWork(Context& ctx) {
 // counters and stock rows are held briefly while other tills wait for them.
 bool PrepareUnitsOfWork(Context& ctx) {
   ctx.uow.ledger_found = false;
+  ctx.uow.payments_of_another.clear();
   if (!ctx.uow.per_receipt) {
     ctx.uow.ledger_found = LedgerExists(ctx);
     return true;

@@ -272,12 +272,13 @@ TEST_F(UnitsOfWorkTest, ARowOfAnotherCausaleNoLongerBringsItsReceiptBack) {
 TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerWithoutACopy) {
   ThreeReceipts();
   PosPayment(-1, 50.0);  // a payment of no receipt
+  PosPayment(-1, 20.0, {{"DataOperazione", Value()}});  // its copy is dated the day it was made
   testing_support::FaultInjector faults;
   faults.FailMatching("set FlagExport", "disk I/O error");
   ctx.connection_created = [&](db::Connection& c) { faults.Attach(c); };
   Run();
   EXPECT_EQ(Count("tabTestateScontrini"), 3);
-  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 2);
+  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 3);
   EXPECT_EQ(Flagged("1=1"), 0);
 
   ctx.connection_created = nullptr;
@@ -285,9 +286,9 @@ TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerWithoutACopy) 
   EXPECT_EQ(Count("tabTestateScontrini"), 3);
   EXPECT_EQ(Count("tabDettaglioScontrini"), 5);
   EXPECT_EQ(Count("tabDettaglioMagazzino"), 5);
-  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 2);
+  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 3);
   EXPECT_EQ(Flagged("1=1"), 5);
-  EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where FlagExport=1")), 2);
+  EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where FlagExport=1")), 3);
   EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
   Run();
   EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
@@ -364,6 +365,39 @@ TEST_F(UnitsOfWorkTest, AnotherReceiptUnderAPosIdTheLedgerHoldsIsNeitherFlaggedN
   EXPECT_EQ(ctx.account.transferred, 1);
   EXPECT_EQ(Count("tabTestateScontrini"), 4);
   EXPECT_EQ(Flagged("idTestata=3"), 1);
+}
+
+// The same for a payment of no receipt: another payment under a POS id the ledger holds is
+// neither flagged nor copied (its ledger row is in the way), and named once a run.
+TEST_F(UnitsOfWorkTest, AnotherPaymentUnderAPosIdTheLedgerHoldsIsNeitherFlaggedNorLost) {
+  ThreeReceipts();
+  PosPayment(-1, 50.0);
+  Run();
+  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice", "ImportoIncassato=50"), 1);
+  ctx.connDbPuntoCassa->Execute("update tabPagamentiScontrini set ImportoIncassato=70, FlagExport=0 where idTestata=-1");
+  PosReceipt(4);
+  PosRow(41, 4);
+  Run();
+  EXPECT_EQ(ctx.account.transferred, 1);
+  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice", "ImportoIncassato=70"), 0);
+  EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where idTestata=-1 and FlagExport=1")), 0);
+  std::vector<std::string> named;
+  for (const auto& l : ErrorLogLines()) {
+    if (l.find("POS payment") != std::string::npos) named.push_back(l);
+  }
+  ASSERT_EQ(named.size(), 1u);
+  EXPECT_NE(named[0].find("(04/12/2026 00:00:00, 70) is in the sync ledger (tabSincroPagamenti) as back-office "
+                          "payment"),
+            std::string::npos)
+      << named[0];
+  EXPECT_NE(named[0].find("delete from tabSincroPagamenti where IdCassa=1 and IdPagamentoPos="), std::string::npos);
+  // Once its ledger row is deleted it goes in with the next receipt, as payments of no receipt do.
+  dbs.back->Execute("delete from tabSincroPagamenti");
+  PosReceipt(5);
+  PosRow(51, 5);
+  Run();
+  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice", "ImportoIncassato=70"), 1);
+  EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where idTestata=-1 and FlagExport=1")), 1);
 }
 
 // The same, with the next run per statement: the receipts and the payment the ledger holds
