@@ -38,9 +38,8 @@ std::string WithUpdateLocks(const std::string& sql) {
   for (const char* prefix : {"dbo.", "[dbo]."}) {
     if (table.rfind(prefix, 0) == 0) table = table.substr(std::string(prefix).size());
   }
-  if (table != "tabprogressivi" && table != "tabgiacenze" && table != "[tabprogressivi]" && table != "[tabgiacenze]") {
-    return sql;
-  }
+  if (!table.empty() && table.front() == '[' && table.back() == ']') table = table.substr(1, table.size() - 2);
+  if (table != "tabprogressivi" && table != "tabgiacenze" && table != "tabbuonimerce") return sql;
   return sql.substr(0, end) + " WITH (UPDLOCK, ROWLOCK)" + sql.substr(end);
 }
 

@@ -1,5 +1,5 @@
 // On SQL Server a unit of work reads the rows it is about to change (document counters,
-// stock levels) with update locks, so that two tills writing one back office take turns on
+// stock levels, what is left on a goods voucher) with update locks, so that two tills writing one back office take turns on
 // them instead of both reading the same value and one update overwriting the other.
 #pragma once
 
@@ -8,7 +8,7 @@
 namespace db::odbc {
 
 // The query with "WITH (UPDLOCK, ROWLOCK)" after its table when it is a plain SELECT of
-// tabProgressivi or tabGiacenze rows (not an aggregate) that carries no table hint yet;
+// tabProgressivi, tabGiacenze or tabBuoniMerce rows (not an aggregate) that carries no table hint yet;
 // any other text comes back unchanged.
 std::string WithUpdateLocks(const std::string& sql);
 
