@@ -152,6 +152,31 @@ class UnitsOfWorkTest : public testing_support::ShopTest {
     for (const auto& l : SyncLogLines()) n += l.find(text) != std::string::npos;
     return n;
   }
+  // Three receipts and two payments of no receipt committed, and every front-office flag of
+  // theirs lost (as when a run is killed between the two commits).
+  void CommitThreeReceiptsAndLoseTheirFlags() {
+    ThreeReceipts();
+    PosPayment(-1, 50.0);
+    PosPayment(-1, 20.0, {{"DataOperazione", Value()}});  // its copy is dated the day it was made
+    faults.FailMatching("set FlagExport", "disk I/O error");
+    ctx.connection_created = [&](db::Connection& c) { faults.Attach(c); };
+    Run();
+    ctx.connection_created = nullptr;
+    EXPECT_EQ(Count("tabTestateScontrini"), 3);
+    EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 3);
+    EXPECT_EQ(Flagged("1=1"), 0);
+  }
+  // What the next run leaves: every flag set from the ledger, nothing copied again.
+  void ExpectFlaggedFromTheLedgerWithoutACopy() {
+    EXPECT_EQ(Count("tabTestateScontrini"), 3);
+    EXPECT_EQ(Count("tabDettaglioScontrini"), 5);
+    EXPECT_EQ(Count("tabDettaglioMagazzino"), 5);
+    EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 3);
+    EXPECT_EQ(Flagged("1=1"), 5);
+    EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where FlagExport=1")), 3);
+    EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
+  }
+  testing_support::FaultInjector faults;
   // Three receipts of two rows; the second on a day of its own, with a payment.
   void ThreeReceipts() {
     PosReceipt(1);
@@ -270,26 +295,9 @@ TEST_F(UnitsOfWorkTest, ARowOfAnotherCausaleNoLongerBringsItsReceiptBack) {
 }
 
 TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerWithoutACopy) {
-  ThreeReceipts();
-  PosPayment(-1, 50.0);  // a payment of no receipt
-  PosPayment(-1, 20.0, {{"DataOperazione", Value()}});  // its copy is dated the day it was made
-  testing_support::FaultInjector faults;
-  faults.FailMatching("set FlagExport", "disk I/O error");
-  ctx.connection_created = [&](db::Connection& c) { faults.Attach(c); };
+  CommitThreeReceiptsAndLoseTheirFlags();
   Run();
-  EXPECT_EQ(Count("tabTestateScontrini"), 3);
-  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 3);
-  EXPECT_EQ(Flagged("1=1"), 0);
-
-  ctx.connection_created = nullptr;
-  Run();
-  EXPECT_EQ(Count("tabTestateScontrini"), 3);
-  EXPECT_EQ(Count("tabDettaglioScontrini"), 5);
-  EXPECT_EQ(Count("tabDettaglioMagazzino"), 5);
-  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 3);
-  EXPECT_EQ(Flagged("1=1"), 5);
-  EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where FlagExport=1")), 3);
-  EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
+  ExpectFlaggedFromTheLedgerWithoutACopy();
   Run();
   EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
 }
@@ -403,27 +411,13 @@ TEST_F(UnitsOfWorkTest, AnotherPaymentUnderAPosIdTheLedgerHoldsIsNeitherFlaggedN
 // The same, with the next run per statement: the receipts and the payment the ledger holds
 // are flagged, not copied a second time.
 TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerEvenByARunPerStatement) {
-  ThreeReceipts();
-  PosPayment(-1, 50.0);
-  testing_support::FaultInjector faults;
-  faults.FailMatching("set FlagExport", "disk I/O error");
-  ctx.connection_created = [&](db::Connection& c) { faults.Attach(c); };
-  Run();
-  EXPECT_EQ(Flagged("1=1"), 0);
-
-  ctx.connection_created = nullptr;
+  CommitThreeReceiptsAndLoseTheirFlags();
   SetRegistryText("Velkarys.Transazioni", "0");
   Run();
   EXPECT_EQ(ctx.account.mode, "per-statement");
   EXPECT_EQ(ctx.account.already_present, 3);
   EXPECT_EQ(ctx.account.transferred, 0);
-  EXPECT_EQ(Count("tabTestateScontrini"), 3);
-  EXPECT_EQ(Count("tabDettaglioScontrini"), 5);
-  EXPECT_EQ(Count("tabDettaglioMagazzino"), 5);
-  EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 2);
-  EXPECT_EQ(Flagged("1=1"), 5);
-  EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where FlagExport=1")), 2);
-  EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
+  ExpectFlaggedFromTheLedgerWithoutACopy();
   // A receipt the ledger does not hold still goes in per statement, without a ledger row.
   PosReceipt(4);
   PosRow(41, 4);
