@@ -90,9 +90,10 @@ std::string LedgerReceiptMismatch(Context& ctx, int32_t id_testata_pos, int32_t 
   auto pos = ctx.connDbPuntoCassa->OpenRecordset("select Data, Ora from tabTestate where idTestata=" +
                                                  std::to_string(id_testata_pos));
   if (pos->Eof() || !db::IsDate(pos->Field("Data"))) return "";
-  const char* kShown = "dd/MM/yyyy HH:mm:ss";
-  std::string written = db::FormatPattern(db::CDate(back->Field("DataOraScontrino")), kShown);
-  std::string now = db::FormatPattern(DataOra(ctx, pos->Field("Data"), pos->Field("Ora")), kShown);
+  // Without a time of its own the copy got the moment of its transfer: the day alone counts.
+  const char* shown = pos->Field("Ora").IsNull() ? "dd/MM/yyyy" : "dd/MM/yyyy HH:mm:ss";
+  std::string written = db::FormatPattern(db::CDate(back->Field("DataOraScontrino")), shown);
+  std::string now = db::FormatPattern(DataOra(ctx, pos->Field("Data"), pos->Field("Ora")), shown);
   if (written == now) return "";
   std::string till = std::to_string(ctx.settings.IdCassa), id = std::to_string(id_testata_pos);
   return "POS receipt " + id + " of " + now + " is in the sync ledger (" + kLedgerReceipts +

@@ -153,9 +153,12 @@ class UnitsOfWorkTest : public testing_support::ShopTest {
     return n;
   }
   // Three receipts and two payments of no receipt committed, and every front-office flag of
-  // theirs lost (as when a run is killed between the two commits).
+  // theirs lost (as when a run is killed between the two commits). The next run is an hour
+  // later.
   void CommitThreeReceiptsAndLoseTheirFlags() {
     ThreeReceipts();
+    // Without a time, its copy got the moment of the transfer: the next run's is another.
+    ctx.connDbPuntoCassa->Execute("update tabTestate set Ora=NULL where idTestata=3");
     PosPayment(-1, 50.0);
     PosPayment(-1, 20.0, {{"DataOperazione", Value()}});  // its copy is dated the day it was made
     faults.FailMatching("set FlagExport", "disk I/O error");
@@ -165,6 +168,7 @@ class UnitsOfWorkTest : public testing_support::ShopTest {
     EXPECT_EQ(Count("tabTestateScontrini"), 3);
     EXPECT_EQ(Count("tabPagamentiScontriniBackoffice"), 3);
     EXPECT_EQ(Flagged("1=1"), 0);
+    clock.Set(db::Date{clock.now().serial + 1.0 / 24});
   }
   // What the next run leaves: every flag set from the ledger, nothing copied again.
   void ExpectFlaggedFromTheLedgerWithoutACopy() {
