@@ -856,6 +856,9 @@ CREATE TABLE dbo.tabSincroGiustifiche (
   PRIMARY KEY (IdCassa, IdGiustificaPos)
 );
 GO
+IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'ixSincroGiustifiche_Scontrino' AND object_id = OBJECT_ID(N'dbo.tabSincroGiustifiche'))
+  CREATE INDEX ixSincroGiustifiche_Scontrino ON dbo.tabSincroGiustifiche (IdCassa, IdScontrinoPos);
+GO
 
 -- POS receipts that failed to transfer: attempts so far and the last error.
 IF OBJECT_ID(N'dbo.tabSincroErrori', N'U') IS NULL

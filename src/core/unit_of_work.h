@@ -15,10 +15,13 @@ namespace velkaris {
 
 struct UnitOfWork {
   bool per_receipt = true;
-  // Per statement: the back office holds the ledger of earlier runs as units of work. A
+  // Per statement: the back office holds ledger rows of earlier runs as units of work. A
   // receipt or payment of no receipt found there is only flagged, never copied again (a run
   // killed between the back office's commit and the flags, then switched to per statement).
   bool ledger_found = false;
+  // The back office has the ledger of discount reasons (a run as units of work creates it;
+  // one per statement may meet a back office of an earlier version without it).
+  bool reasons_ledger = false;
   // On SQLite, new document rows are inserted with their amounts instead of being read back
   // and updated (see SetRowTotalsBeforeInsert); the rest of a unit of work is the same.
   bool totals_before_insert = true;

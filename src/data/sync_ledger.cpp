@@ -14,6 +14,7 @@ constexpr size_t kMaxErrorText = 4000;
 struct LedgerTable {
   const char* name;
   const char* create;
+  const char* index = nullptr;  // created with the table
 };
 
 const LedgerTable kTables[] = {
@@ -26,7 +27,8 @@ const LedgerTable kTables[] = {
     {kLedgerReasons,
      "CREATE TABLE tabSincroGiustifiche (IdCassa int NOT NULL, IdGiustificaPos int NOT NULL, IdScontrinoPos int NOT "
      "NULL, IdGiustifica int NOT NULL, DataSincro datetime NOT NULL, "
-     "CONSTRAINT PK_tabSincroGiustifiche PRIMARY KEY (IdCassa, IdGiustificaPos))"},
+     "CONSTRAINT PK_tabSincroGiustifiche PRIMARY KEY (IdCassa, IdGiustificaPos))",
+     "CREATE INDEX ixSincroGiustifiche_Scontrino ON tabSincroGiustifiche (IdCassa, IdScontrinoPos)"},
     {kLedgerFailures,
      "CREATE TABLE tabSincroErrori (IdCassa int NOT NULL, IdScontrinoPos int NOT NULL, Tentativi int NOT NULL, "
      "UltimoErrore nvarchar(4000) NULL, DataUltimoTentativo datetime NOT NULL, "
@@ -54,6 +56,7 @@ void EnsureSyncLedger(Context& ctx) {
     if (TableExists(back, t.name)) continue;
     try {
       back.ExecuteNoRecords(t.create);
+      if (t.index) back.ExecuteNoRecords(t.index);
     } catch (const db::Error& e) {
       throw db::Error(std::string("The sync ledger table ") + t.name +
                       " is missing from the back-office database and cannot be created (" + e.what() +
@@ -63,11 +66,21 @@ void EnsureSyncLedger(Context& ctx) {
   }
 }
 
-bool LedgerExists(Context& ctx) {
-  for (const char* t : {kLedgerReceipts, kLedgerPayments, kLedgerReasons}) {
-    if (!TableExists(ctx.back_office(), t)) return false;
+bool LedgerHasTable(Context& ctx, const char* table) { return TableExists(ctx.back_office(), table); }
+
+bool LedgerHoldsThisTill(Context& ctx) {
+  db::Connection& back = ctx.back_office();
+  if (!TableExists(back, kLedgerReceipts) || !TableExists(back, kLedgerPayments)) return false;
+  try {
+    for (const char* t : {kLedgerReceipts, kLedgerPayments}) {
+      auto rs = back.OpenRecordset(std::string("select count(*) as n from ") + t +
+                                   " where IdCassa=" + std::to_string(ctx.settings.IdCassa));
+      if (!rs->Eof() && db::CLng(rs->Field("n")) > 0) return true;
+    }
+  } catch (const db::Error&) {
+    // A login that may not read it: the run goes on as the original did, without it.
   }
-  return true;
+  return false;
 }
 
 int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos) {
@@ -153,16 +166,27 @@ void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamen
        db::Value(ctx.clock.Now())});
 }
 
+// A POS reason id the ledger holds already belongs to a reason copied before the front office
+// was restored or replaced: the new copy takes its place.
 void LedgerAddReason(Context& ctx, int32_t id_giustifica_pos, int32_t id_testata_pos, int32_t id_giustifica_bkf) {
-  ctx.back_office().ExecuteWithParams(
-      std::string("insert into ") + kLedgerReasons +
-          " (IdCassa, IdGiustificaPos, IdScontrinoPos, IdGiustifica, DataSincro) values (?, ?, ?, ?, ?)",
-      {db::Value(ctx.settings.IdCassa), db::Value(id_giustifica_pos), db::Value(id_testata_pos),
-       db::Value(id_giustifica_bkf), db::Value(ctx.clock.Now())});
+  db::Connection& back = ctx.back_office();
+  std::vector<db::Value> params = {db::Value(id_testata_pos), db::Value(id_giustifica_bkf), db::Value(ctx.clock.Now()),
+                                   db::Value(ctx.settings.IdCassa), db::Value(id_giustifica_pos)};
+  if (back.ExecuteWithParams(std::string("update ") + kLedgerReasons +
+                                 " set IdScontrinoPos=?, IdGiustifica=?, DataSincro=? where IdCassa=? and "
+                                 "IdGiustificaPos=?",
+                             params) > 0) {
+    return;
+  }
+  back.ExecuteWithParams(std::string("insert into ") + kLedgerReasons +
+                             " (IdScontrinoPos, IdGiustifica, DataSincro, IdCassa, IdGiustificaPos) "
+                             "values (?, ?, ?, ?, ?)",
+                         params);
 }
 
 std::vector<int32_t> LedgerReasons(Context& ctx, int32_t id_testata_pos) {
   std::vector<int32_t> ids;
+  if (!ctx.uow.reasons_ledger) return ids;
   auto rs = ctx.back_office().OpenRecordset(std::string("select IdGiustificaPos from ") + kLedgerReasons +
                                             Key(ctx, "IdScontrinoPos", id_testata_pos) + " order by IdGiustificaPos");
   for (; !rs->Eof(); rs->MoveNext()) ids.push_back(db::CLng(rs->Field("IdGiustificaPos")));

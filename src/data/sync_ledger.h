@@ -23,9 +23,11 @@ inline constexpr const char* kLedgerFailures = "tabSincroErrori";
 // permission the login lacks when one cannot be created.
 void EnsureSyncLedger(Context& ctx);
 
-// Whether the back office holds the ledger of receipts, payments and discount reasons (a run
-// as units of work created them).
-bool LedgerExists(Context& ctx);
+// Whether the back office holds one of the ledger's tables.
+bool LedgerHasTable(Context& ctx, const char* table);
+// Whether the ledger of receipts and payments holds rows of this till (runs as units of work
+// wrote them); false without it, or when the login may not read it.
+bool LedgerHoldsThisTill(Context& ctx);
 
 // The back-office receipt recorded for a POS receipt of this till; -1 when there is none.
 int32_t LedgerReceipt(Context& ctx, int32_t id_testata_pos);
@@ -47,7 +49,8 @@ bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos);
 std::string LedgerPaymentMismatch(Context& ctx, int32_t id_pagamento_pos);
 void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf);
 
-// POS discount reasons copied with their receipt, by their POS id; those of one POS receipt.
+// POS discount reasons copied with their receipt, by their POS id; those of one POS receipt
+// (none when the back office has no such ledger: see UnitOfWork::reasons_ledger).
 void LedgerAddReason(Context& ctx, int32_t id_giustifica_pos, int32_t id_testata_pos, int32_t id_giustifica_bkf);
 std::vector<int32_t> LedgerReasons(Context& ctx, int32_t id_testata_pos);
 

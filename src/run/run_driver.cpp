@@ -198,9 +198,11 @@ void ReadUnitOfWork(Context& ctx) {
 // counters and stock rows are held briefly while other tills wait for them.
 bool PrepareUnitsOfWork(Context& ctx) {
   ctx.uow.ledger_found = false;
+  ctx.uow.reasons_ledger = false;
   ctx.uow.payments_of_another.clear();
   if (!ctx.uow.per_receipt) {
-    ctx.uow.ledger_found = LedgerExists(ctx);
+    ctx.uow.ledger_found = LedgerHoldsThisTill(ctx);
+    ctx.uow.reasons_ledger = ctx.uow.ledger_found && LedgerHasTable(ctx, kLedgerReasons);
     return true;
   }
   return Guarded(ctx, "Main", [&] {
@@ -208,6 +210,7 @@ bool PrepareUnitsOfWork(Context& ctx) {
     db::Value ms = GetKeyValue(ctx, "Options", "Velkarys.CommitOgniMs", db::Value(fallback));
     ctx.uow.commit_every_ms = db::IsNumeric(ms) ? std::max(0, db::CLng(ms)) : fallback;
     EnsureSyncLedger(ctx);
+    ctx.uow.reasons_ledger = true;
   });
 }
 

@@ -412,11 +412,47 @@ TEST_F(UnitsOfWorkTest, AnotherPaymentUnderAPosIdTheLedgerHoldsIsNeitherFlaggedN
   EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where idTestata=-1 and FlagExport=1")), 1);
 }
 
+// Another reason under a POS reason id the ledger holds (the front office restored from a
+// backup) takes its place in the ledger: its receipt goes in, and its flag comes from there.
+TEST_F(UnitsOfWorkTest, AReasonUnderAPosIdTheLedgerHoldsTakesItsPlace) {
+  ThreeReceipts();
+  auto reason = [&](int id, int receipt, int row) {
+    testing_support::Insert(*ctx.connDbPuntoCassa, "tabGiustificaSconto",
+                            {{"ID", Value(id)}, {"idTestataMovimento", Value(receipt)},
+                             {"idDettaglioMovimento", Value(row)}, {"motivazione", Value("promo")}});
+  };
+  reason(1, 1, 11);
+  Run();
+  ctx.connDbPuntoCassa->Execute("delete from tabGiustificaSconto where ID=1");
+  PosReceipt(4);
+  PosRow(41, 4);
+  reason(1, 4, 41);
+  Run();
+  EXPECT_EQ(ctx.account.failed, 0);
+  EXPECT_EQ(ctx.account.transferred, 1);
+  EXPECT_EQ(Count("tabGiustificaSconto"), 2);
+  EXPECT_EQ(Back("select IdScontrinoPos from tabSincroGiustifiche where IdGiustificaPos=1"), Value(4));
+  EXPECT_EQ(Count("tabSincroGiustifiche"), 1);
+}
+
+// A pass per statement on a back office whose ledger holds nothing of this till reads it once
+// a run, not for every receipt.
+TEST_F(UnitsOfWorkTest, APassPerStatementReadsAnEmptyLedgerOnce) {
+  ThreeReceipts();
+  SetRegistryText("Velkarys.Transazioni", "0");
+  ctx.connection_created = [&](db::Connection& c) { faults.Attach(c); };
+  Run();
+  EXPECT_EQ(ctx.account.transferred, 3);
+  EXPECT_EQ(faults.StatementsMatching("tabSincro").size(), 2u);
+  EXPECT_EQ(faults.StatementsMatching("select count(*) as n from tabSincroScontrini where IdCassa=1").size(), 1u);
+}
+
 // The same, with the next run per statement: the receipts and the payment the ledger holds
 // are flagged, not copied a second time.
 TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerEvenByARunPerStatement) {
   CommitThreeReceiptsAndLoseTheirFlags();
   SetRegistryText("Velkarys.Transazioni", "0");
+  dbs.back->Execute("DROP TABLE tabSincroGiustifiche");  // a ledger an earlier version created
   Run();
   EXPECT_EQ(ctx.account.mode, "per-statement");
   EXPECT_EQ(ctx.account.already_present, 3);

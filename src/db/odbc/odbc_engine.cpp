@@ -487,7 +487,11 @@ void OdbcEngine::RollbackTransaction() {
   const bool lost = transaction_lost_;
   transaction_lost_ = false;
   if (sqlite_) {
-    if (!lost) Run("ROLLBACK", {}, true, nullptr);  // SQLite has ended a lost one already
+    try {
+      Run("ROLLBACK", {}, true, nullptr);
+    } catch (const Error&) {
+      if (!lost) throw;  // SQLite has ended a lost one already
+    }
     idle_ = true;
   } else {
     SQLHDBC dbc = static_cast<SQLHDBC>(dbc_);
