@@ -180,6 +180,12 @@ class UnitsOfWorkTest : public testing_support::ShopTest {
     EXPECT_EQ(db::CLng(Front("select count(*) from tabPagamentiScontrini where FlagExport=1")), 3);
     EXPECT_EQ(SyncLogLinesWith("gia' trasferito"), 3);
   }
+  // A discount reason in the front office, of a POS row (-1: of the whole receipt).
+  void Reason(int id, int receipt, int row) {
+    testing_support::Insert(*ctx.connDbPuntoCassa, "tabGiustificaSconto",
+                            {{"ID", Value(id)}, {"idTestataMovimento", Value(receipt)},
+                             {"idDettaglioMovimento", Value(row)}, {"motivazione", Value("promo")}});
+  }
   testing_support::FaultInjector faults;
   // Three receipts of two rows; the second on a day of its own, with a payment.
   void ThreeReceipts() {
@@ -311,14 +317,9 @@ TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetFromTheLedgerWithoutACopy) 
 // unflagged, as after a run that was not interrupted.
 TEST_F(UnitsOfWorkTest, FlagsLostAfterTheCommitAreSetOnlyForTheDiscountReasonsCopied) {
   ThreeReceipts();
-  auto reason = [&](int id, int receipt, int row) {
-    testing_support::Insert(*ctx.connDbPuntoCassa, "tabGiustificaSconto",
-                            {{"ID", Value(id)}, {"idTestataMovimento", Value(receipt)},
-                             {"idDettaglioMovimento", Value(row)}, {"motivazione", Value("promo")}});
-  };
-  reason(1, 1, 11);
-  reason(2, 1, 99);
-  reason(3, 3, -1);  // the whole receipt's, copied with its first row
+  Reason(1, 1, 11);
+  Reason(2, 1, 99);
+  Reason(3, 3, -1);  // the whole receipt's, copied with its first row
   // The front office's commit fails: none of its flags is written, as when the run is killed
   // between the two commits.
   ctx.connection_created = [&](db::Connection& c) {
@@ -416,17 +417,12 @@ TEST_F(UnitsOfWorkTest, AnotherPaymentUnderAPosIdTheLedgerHoldsIsNeitherFlaggedN
 // backup) takes its place in the ledger: its receipt goes in, and its flag comes from there.
 TEST_F(UnitsOfWorkTest, AReasonUnderAPosIdTheLedgerHoldsTakesItsPlace) {
   ThreeReceipts();
-  auto reason = [&](int id, int receipt, int row) {
-    testing_support::Insert(*ctx.connDbPuntoCassa, "tabGiustificaSconto",
-                            {{"ID", Value(id)}, {"idTestataMovimento", Value(receipt)},
-                             {"idDettaglioMovimento", Value(row)}, {"motivazione", Value("promo")}});
-  };
-  reason(1, 1, 11);
+  Reason(1, 1, 11);
   Run();
   ctx.connDbPuntoCassa->Execute("delete from tabGiustificaSconto where ID=1");
   PosReceipt(4);
   PosRow(41, 4);
-  reason(1, 4, 41);
+  Reason(1, 4, 41);
   Run();
   EXPECT_EQ(ctx.account.failed, 0);
   EXPECT_EQ(ctx.account.transferred, 1);
