@@ -48,6 +48,19 @@ std::string Key(Context& ctx, const char* column, int32_t id) {
   return " where IdCassa=" + std::to_string(ctx.settings.IdCassa) + " and " + column + "=" + std::to_string(id);
 }
 
+// What the error log says of a POS id the ledger (`table`, keyed by `column`) holds for
+// another receipt or payment (`what`); each side is shown as its caller describes it.
+std::string AnotherUnderTheSameId(Context& ctx, const std::string& what, const char* table, const char* column,
+                                  int32_t pos_id, const std::string& pos_shown, int32_t bkf_id,
+                                  const std::string& bkf_shown) {
+  std::string id = std::to_string(pos_id);
+  return "POS " + what + " " + id + " " + pos_shown + " is in the sync ledger (" + table + ") as back-office " +
+         what + " " + std::to_string(bkf_id) + " " + bkf_shown + ": another " + what +
+         " with the same POS id (was the front-office database restored or replaced?). It is neither transferred "
+         "nor flagged. To transfer it, delete its ledger row (delete from " + table + Key(ctx, column, pos_id) +
+         ") and run again.";
+}
+
 }  // namespace
 
 void EnsureSyncLedger(Context& ctx) {
@@ -108,12 +121,8 @@ std::string LedgerReceiptMismatch(Context& ctx, int32_t id_testata_pos, int32_t 
   std::string written = db::FormatPattern(db::CDate(back->Field("DataOraScontrino")), shown);
   std::string now = db::FormatPattern(DataOra(ctx, pos->Field("Data"), pos->Field("Ora")), shown);
   if (written == now) return "";
-  std::string till = std::to_string(ctx.settings.IdCassa), id = std::to_string(id_testata_pos);
-  return "POS receipt " + id + " of " + now + " is in the sync ledger (" + kLedgerReceipts +
-         ") as back-office receipt " + std::to_string(id_testata_bkf) + " of " + written +
-         ": another receipt with the same POS id (was the front-office database restored or replaced?). It is "
-         "neither transferred nor flagged. To transfer it, delete its ledger row (delete from " +
-         kLedgerReceipts + " where IdCassa=" + till + " and IdScontrinoPos=" + id + ") and run again.";
+  return AnotherUnderTheSameId(ctx, "receipt", kLedgerReceipts, "IdScontrinoPos", id_testata_pos, "of " + now,
+                               id_testata_bkf, "of " + written);
 }
 
 bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf) {
@@ -122,21 +131,18 @@ bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf) {
   return !rs->Eof();
 }
 
-bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos) {
+int32_t LedgerPayment(Context& ctx, int32_t id_pagamento_pos) {
   auto rs = ctx.back_office().OpenRecordset(std::string("select IdPagamento from ") + kLedgerPayments +
                                     Key(ctx, "IdPagamentoPos", id_pagamento_pos));
-  return !rs->Eof();
+  return rs->Eof() ? -1 : db::CLng(rs->Field("IdPagamento"));
 }
 
-std::string LedgerPaymentMismatch(Context& ctx, int32_t id_pagamento_pos) {
-  std::string id = std::to_string(id_pagamento_pos);
-  auto ledger = ctx.back_office().OpenRecordset(std::string("select IdPagamento from ") + kLedgerPayments +
-                                                Key(ctx, "IdPagamentoPos", id_pagamento_pos));
-  if (ledger->Eof()) return "";
-  std::string bkf = db::CStr(ledger->Field("IdPagamento"));
+std::string LedgerPaymentMismatch(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf) {
   const char* kColumns = "select DataOperazione, ImportoIncassato from ";
-  auto back = ctx.back_office().OpenRecordset(kColumns + std::string("tabPagamentiScontriniBackoffice where ID=") + bkf);
-  auto pos = ctx.connDbPuntoCassa->OpenRecordset(kColumns + std::string("tabPagamentiScontrini where ID=") + id);
+  auto back = ctx.back_office().OpenRecordset(kColumns + std::string("tabPagamentiScontriniBackoffice where ID=") +
+                                              std::to_string(id_pagamento_bkf));
+  auto pos = ctx.connDbPuntoCassa->OpenRecordset(kColumns + std::string("tabPagamentiScontrini where ID=") +
+                                                 std::to_string(id_pagamento_pos));
   if (back->Eof() || pos->Eof()) return "";
   // Compared where the POS payment has them (without a date, the copy got the day it was made).
   auto day = [](const db::Recordset& rs) {
@@ -150,12 +156,9 @@ std::string LedgerPaymentMismatch(Context& ctx, int32_t id_pagamento_pos) {
   bool same_day = day(*pos) == "-" || day(*pos) == day(*back);
   bool same_amount = amount(*pos) == "-" || amount(*pos) == amount(*back);
   if (same_day && same_amount) return "";
-  std::string written = day(*back) + ", " + amount(*back), now = day(*pos) + ", " + amount(*pos);
-  return "POS payment " + id + " (" + now + ") is in the sync ledger (" + kLedgerPayments +
-         ") as back-office payment " + bkf + " (" + written +
-         "): another payment with the same POS id (was the front-office database restored or replaced?). It is "
-         "neither transferred nor flagged. To transfer it, delete its ledger row (delete from " + kLedgerPayments +
-         " where IdCassa=" + std::to_string(ctx.settings.IdCassa) + " and IdPagamentoPos=" + id + ") and run again.";
+  return AnotherUnderTheSameId(ctx, "payment", kLedgerPayments, "IdPagamentoPos", id_pagamento_pos,
+                               "(" + day(*pos) + ", " + amount(*pos) + ")", id_pagamento_bkf,
+                               "(" + day(*back) + ", " + amount(*back) + ")");
 }
 
 void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf) {

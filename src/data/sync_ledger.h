@@ -43,10 +43,11 @@ std::string LedgerReceiptMismatch(Context& ctx, int32_t id_testata_pos, int32_t 
 bool ReceiptHeaderExists(Context& ctx, int32_t id_testata_bkf);
 
 // POS payments that belong to no receipt, by their POS id.
-bool LedgerHasPayment(Context& ctx, int32_t id_pagamento_pos);
-// As LedgerReceiptMismatch, for a payment the ledger holds: "" when the back-office payment
-// it records has the POS payment's date and amount (or cannot be compared).
-std::string LedgerPaymentMismatch(Context& ctx, int32_t id_pagamento_pos);
+// The back-office payment recorded for a POS payment of this till; -1 when there is none.
+int32_t LedgerPayment(Context& ctx, int32_t id_pagamento_pos);
+// As LedgerReceiptMismatch, for a payment: "" when the back-office payment the ledger records
+// has the POS payment's date and amount (or cannot be compared).
+std::string LedgerPaymentMismatch(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf);
 void LedgerAddPayment(Context& ctx, int32_t id_pagamento_pos, int32_t id_pagamento_bkf);
 
 // POS discount reasons copied with their receipt, by their POS id; those of one POS receipt

@@ -43,7 +43,7 @@ bool PCassa_SincroPagamentiScontrini(Context& ctx, int32_t id_testata_pos, int32
     const bool ledger = ctx.uow.per_receipt && id_testata_pos == -1;
     for (; !rs->Eof(); rs->MoveNext()) {
       int32_t pos_id = ledger ? db::CLng(TestNull(ctx, (*rs)["ID"], db::Value(-1))) : -1;
-      if (ledger && LedgerHasPayment(ctx, pos_id)) {
+      if (ledger && LedgerPayment(ctx, pos_id) > 0) {
         if (!ctx.uow.payments_of_another.count(pos_id)) ctx.uow.payments_to_flag.push_back(pos_id);
         continue;
       }

@@ -66,8 +66,9 @@ void FlagPaymentsAlreadyTransferred(Context& ctx) {
       "Select ID from tabPagamentiScontrini where (FlagExport=0 or FlagExport is null) and idTestata=-1");
   for (; !rs->Eof(); rs->MoveNext()) {
     int32_t id = db::CLng(rs->Field("ID"));
-    if (!LedgerHasPayment(ctx, id)) continue;
-    std::string other = LedgerPaymentMismatch(ctx, id);
+    int32_t bkf = LedgerPayment(ctx, id);
+    if (bkf <= 0) continue;
+    std::string other = LedgerPaymentMismatch(ctx, id, bkf);
     if (other.empty()) {
       ids.push_back(id);
     } else if (ctx.uow.per_receipt && ctx.uow.payments_of_another.insert(id).second) {
