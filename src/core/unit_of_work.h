@@ -22,9 +22,11 @@ struct UnitOfWork {
   // The back office has the ledger of discount reasons (a run as units of work creates it;
   // one per statement may meet a back office of an earlier version without it).
   bool reasons_ledger = false;
-  // On SQLite, new document rows are inserted with their amounts instead of being read back
-  // and updated (see SetRowTotalsBeforeInsert); the rest of a unit of work is the same.
-  bool totals_before_insert = true;
+  // On SQLite, a unit of work takes what it would read back right after a write from what it
+  // wrote: new document rows are inserted with their amounts instead of being read back and
+  // updated (see SetRowTotalsBeforeInsert), a stock row gets its available quantity with its
+  // stock. The rest of a unit of work is the same.
+  bool no_read_back = true;
   // A batch of receipts commits once this much time has passed since it began.
   int32_t commit_every_ms = 250;
   // POS payments without a receipt written in the open transaction, by POS payment id:

@@ -124,7 +124,7 @@ void AggiornaTotaliRiga(Context& ctx, int32_t id, const std::string& table, db::
 
 bool SetRowTotalsBeforeInsert(Context& ctx, const std::string& table, db::Connection& connection,
                               db::Recordset& pending, double step) {
-  if (!ctx.uow.totals_before_insert || !ctx.ReceiptUnitOfWorkOnSqlite(connection) || !pending.PendingRowIsWhole()) {
+  if (!ctx.uow.no_read_back || !ctx.ReceiptUnitOfWorkOnSqlite(connection) || !pending.PendingRowIsWhole()) {
     return false;
   }
   db::Recordset::Pending before = pending.SavePending();

@@ -102,7 +102,7 @@ TEST_F(RowEngineTest, ANewRowOfAUnitOfWorkIsInsertedWithTheAmountsAnUpdateWouldG
   EXPECT_TRUE(ErrorLogLines().empty());
   c.RollbackTransaction();
 
-  ctx.uow.totals_before_insert = false;  // as on SQL Server
+  ctx.uow.no_read_back = false;  // as on SQL Server
   c.BeginTransaction();
   auto off = pending(4, columns);
   EXPECT_FALSE(SetRowTotalsBeforeInsert(ctx, "tabDettaglioScontrini", c, *off, 0.05));

@@ -20,6 +20,25 @@ std::string SqlNumber(Context& ctx, const db::Value& v) {
                           ",", ".");
 }
 
+// What is available of a stock row: its stock plus what is on order less what is committed.
+db::Value Available(Context& ctx, const db::Recordset& rs) {
+  auto n = [&](const char* c) { return db::CDbl(TestNull(ctx, rs[c], db::Value(0))); };
+  return db::Value(Euro(ctx, db::Value(n("giacenza") + n("Ordinato") - n("impegnato")), ctx.settings.CifreDecimaliQuantita));
+}
+
+// In a receipt's unit of work on SQLite a stock row gets its available quantity in the same
+// statement as its stock, instead of being written, read back and written again: reading it
+// back would give what was just set (no trigger, no other writer inside the transaction).
+// Only where the barcode is the movement's own, whose article the available quantity is
+// worked out for.
+bool AvailableWithStock(Context& ctx, db::Connection& connection, const std::string& barcode,
+                        const std::string& stock_barcode) {
+  return ctx.uow.no_read_back && ctx.ReceiptUnitOfWorkOnSqlite(connection) && stock_barcode == barcode;
+}
+
+void AvailableAndCopies(Context& ctx, const std::string& barcode, int32_t id_magazzino, db::Connection& connection,
+                        bool written_with_stock);
+
 void UpdateArticleStock(Context& ctx, db::Connection& connection, const db::Recordset& rs, const std::string& id) {
   connection.ExecuteNoRecords("Update tabArticoli set Giacenza=" + SqlNumber(ctx, rs["Giacenza"]) +
                               ", Disponibile=" + SqlNumber(ctx, rs["Disponibile"]) + " where idarticolo=" + id);
@@ -47,6 +66,7 @@ bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t
     if (!funGetGestioneGiacenzaArticolo(ctx, id_articolo)) return;
     connection.ExecuteNoRecords("Update tabArticoli set Movimentato=" + BooleanForSql(ctx, true, kSqlServer) +
                                 " where IdArticolo=" + std::to_string(id_articolo));
+    bool with_available = false;
     if (ArithmeticHere(ctx)) {
       auto rs = connection.OpenRecordset("Select * from tabGiacenze where Barcode='" + stock_barcode +
                                              "' and IdMagazzino=" + std::to_string(id_magazzino),
@@ -67,12 +87,14 @@ bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t
         rs->Set("giacenza", db::Value(Euro(ctx, db::Value(out ? stock - quantita : stock + quantita),
                                            ctx.settings.CifreDecimaliQuantita)));
       }
+      with_available = AvailableWithStock(ctx, connection, barcode, stock_barcode);
+      if (with_available) rs->Set("disponibile", Available(ctx, *rs));
       rs->Update();
       rs->Close();
       ++ctx.account.written.stock_rows;
     }
     CheckBloccoArticoloGiacenza(ctx, id_articolo);
-    Giacenze_AggiornaDisponibile(ctx, stock_barcode, id_magazzino, connection);
+    AvailableAndCopies(ctx, stock_barcode, id_magazzino, connection, with_available);
     result = true;
   });
   return result;
@@ -118,23 +140,32 @@ void CheckBloccoArticoloGiacenza(Context& ctx, int32_t id_articolo) {
 
 void Giacenze_AggiornaDisponibile(Context& ctx, const std::string& barcode, int32_t id_magazzino,
                                   db::Connection& connection) {
+  AvailableAndCopies(ctx, barcode, id_magazzino, connection, false);
+}
+
+namespace {
+
+void AvailableAndCopies(Context& ctx, const std::string& barcode, int32_t id_magazzino, db::Connection& connection,
+                        bool written_with_stock) {
   Guarded(ctx, "Giacenze_AggiornaDisponibile", [&] {
     int32_t id_articolo = GetIdArticoloCorretto(ctx, barcode, false);
     if (!funGetGestioneGiacenzaArticolo(ctx, id_articolo) || !ArithmeticHere(ctx)) return;
-    auto rs = connection.OpenRecordset("SELECT * FROM tabGiacenze WHERE Barcode='" + barcode +
-                                           "' AND idMagazzino=" + std::to_string(id_magazzino),
-                                       db::kForwardOnly, db::kPessimistic);
-    if (!rs->Eof()) {
-      auto n = [&](const char* c) { return db::CDbl(TestNull(ctx, (*rs)[c], db::Value(0))); };
-      rs->Set("disponibile", db::Value(Euro(ctx, db::Value(n("giacenza") + n("Ordinato") - n("impegnato")),
-                                            ctx.settings.CifreDecimaliQuantita)));
-      rs->Update();
+    if (!written_with_stock) {
+      auto rs = connection.OpenRecordset("SELECT * FROM tabGiacenze WHERE Barcode='" + barcode +
+                                             "' AND idMagazzino=" + std::to_string(id_magazzino),
+                                         db::kForwardOnly, db::kPessimistic);
+      if (!rs->Eof()) {
+        rs->Set("disponibile", Available(ctx, *rs));
+        rs->Update();
+      }
+      rs->Close();
     }
-    rs->Close();
     GiacenzeTabBarcode_LanciaAllineamento(ctx, connection, 2, barcode, id_magazzino);
     GiacenzeTabArticolo_LanciaAllineamento(ctx, connection, 2, id_articolo, id_magazzino);
   });
 }
+
+}  // namespace
 
 void GiacenzeTabBarcode_LanciaAllineamento(Context& ctx, db::Connection& connection, int32_t sintassi,
                                            const std::string& barcode, int32_t id_magazzino) {

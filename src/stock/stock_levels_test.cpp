@@ -119,6 +119,38 @@ TEST_F(StockTest, QuantitiesReachTheUpdateTextWithADecimalPoint) {
   EXPECT_TRUE(Back("select Giacenza from tabBarcode where Barcode='8002'").IsNull());
 }
 
+// In a receipt's unit of work on SQLite a stock row is written once, what is available with
+// the stock, and not read back: the figures are those of a statement per step.
+TEST_F(StockTest, InAUnitOfWorkAStockRowIsWrittenOnceWithWhatIsAvailable) {
+  auto moves = [&](testing_support::FaultInjector& recorder) {
+    recorder.Attach(*ctx.connDbLocale);
+    bool unit = ctx.uow.per_receipt;
+    if (unit) ctx.connDbLocale->BeginTransaction();
+    Move("8001", 2, "S");  // a new stock row
+    ctx.connDbLocale->Execute("update tabGiacenze set Ordinato=4, Impegnato=1");
+    Move("8001", 0.5, "C");  // one with goods on order and committed
+    if (unit) ctx.connDbLocale->CommitTransaction();
+    return db::CStr(Back("select Giacenza || ' ' || Disponibile from tabGiacenze")) + ", " +
+           db::CStr(Back("select Giacenza || ' ' || Disponibile from tabBarcode where Barcode='8001'")) + ", " +
+           db::CStr(Back("select Giacenza || ' ' || Disponibile from tabArticoli where idArticolo=1"));
+  };
+  testing_support::FaultInjector per_statement, unit;
+  // -2 + 0.5 on hand; + 4 on order - 1 committed available.
+  EXPECT_EQ(moves(per_statement), "-1.5 1.5, -1.5 1.5, -1.5 1.5");
+  const size_t statements = per_statement.statements().size();
+  EXPECT_EQ(per_statement.StatementsMatching("SELECT * FROM tabGiacenze WHERE").size(), 4u);  // 2 moves, 2 reads each
+
+  ctx.connDbLocale->Execute("delete from tabGiacenze");
+  ctx.connDbLocale->Execute("update tabBarcode set Giacenza=null, Disponibile=null");
+  ctx.connDbLocale->Execute("update tabArticoli set Giacenza=null, Disponibile=null");
+  UseUnitsOfWork();
+  EXPECT_EQ(moves(unit), "-1.5 1.5, -1.5 1.5, -1.5 1.5");
+  EXPECT_EQ(unit.StatementsMatching("SELECT * FROM tabGiacenze WHERE").size(), 2u);
+  EXPECT_EQ(unit.StatementsMatching("\"Disponibile\"").size(), 2u);  // in the insert and in the update
+  EXPECT_EQ(unit.statements().size(), statements - 4 + 2);  // and a BEGIN and a COMMIT
+  EXPECT_TRUE(ErrorLogLines().empty());
+}
+
 // ---- Movement headers -----------------------------------------------------------
 
 class HeaderSearchTest : public testing_support::ShopTest {
