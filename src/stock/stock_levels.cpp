@@ -36,12 +36,27 @@ bool AvailableWithStock(Context& ctx, db::Connection& connection, const std::str
   return ctx.uow.no_read_back && ctx.ReceiptUnitOfWorkOnSqlite(connection) && stock_barcode == barcode;
 }
 
-void AvailableAndCopies(Context& ctx, const std::string& barcode, int32_t id_magazzino, db::Connection& connection,
-                        bool written_with_stock);
+// Likewise the article is marked moved in the statement that copies its stock into it, where
+// that copy follows for the same article (the till's warehouse) and nothing reads the mark
+// in between; its stock management flag, read before, then stays as it was read.
+bool MovedWithCopy(Context& ctx, db::Connection& connection, const std::string& barcode,
+                   const std::string& stock_barcode, int32_t id_magazzino) {
+  return AvailableWithStock(ctx, connection, barcode, stock_barcode) && ArithmeticHere(ctx) &&
+         id_magazzino == ctx.settings.IdMagazzinoCorrente;
+}
 
-void UpdateArticleStock(Context& ctx, db::Connection& connection, const db::Recordset& rs, const std::string& id) {
-  connection.ExecuteNoRecords("Update tabArticoli set Giacenza=" + SqlNumber(ctx, rs["Giacenza"]) +
-                              ", Disponibile=" + SqlNumber(ctx, rs["Disponibile"]) + " where idarticolo=" + id);
+std::string MovedMark(Context& ctx) { return "Movimentato=" + BooleanForSql(ctx, true, kSqlServer); }
+
+void AvailableAndCopies(Context& ctx, const std::string& barcode, int32_t id_magazzino, db::Connection& connection,
+                        bool written_with_stock, bool mark_moved);
+void CopyToArticle(Context& ctx, db::Connection& connection, int32_t id_articolo, int32_t id_magazzino,
+                   bool mark_moved);
+
+void UpdateArticleStock(Context& ctx, db::Connection& connection, const db::Recordset& rs, const std::string& id,
+                        bool mark_moved = false) {
+  connection.ExecuteNoRecords("Update tabArticoli set " + (mark_moved ? MovedMark(ctx) + ", " : std::string()) +
+                              "Giacenza=" + SqlNumber(ctx, rs["Giacenza"]) + ", Disponibile=" +
+                              SqlNumber(ctx, rs["Disponibile"]) + " where idarticolo=" + id);
 }
 
 }  // namespace
@@ -64,8 +79,11 @@ bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t
     std::string stock_barcode =
         EsisteBarcode(ctx, barcode, connection) ? barcode : funGetBarcode(ctx, connection, barcode, true);
     if (!funGetGestioneGiacenzaArticolo(ctx, id_articolo)) return;
-    connection.ExecuteNoRecords("Update tabArticoli set Movimentato=" + BooleanForSql(ctx, true, kSqlServer) +
-                                " where IdArticolo=" + std::to_string(id_articolo));
+    bool moved_with_copy = MovedWithCopy(ctx, connection, barcode, stock_barcode, id_magazzino);
+    if (!moved_with_copy) {
+      connection.ExecuteNoRecords("Update tabArticoli set " + MovedMark(ctx) + " where IdArticolo=" +
+                                  std::to_string(id_articolo));
+    }
     bool with_available = false;
     if (ArithmeticHere(ctx)) {
       auto rs = connection.OpenRecordset("Select * from tabGiacenze where Barcode='" + stock_barcode +
@@ -94,7 +112,7 @@ bool Giacenze_AggiornaGiacenza(Context& ctx, db::Connection& connection, int32_t
       ++ctx.account.written.stock_rows;
     }
     CheckBloccoArticoloGiacenza(ctx, id_articolo);
-    AvailableAndCopies(ctx, stock_barcode, id_magazzino, connection, with_available);
+    AvailableAndCopies(ctx, stock_barcode, id_magazzino, connection, with_available, moved_with_copy);
     result = true;
   });
   return result;
@@ -140,13 +158,13 @@ void CheckBloccoArticoloGiacenza(Context& ctx, int32_t id_articolo) {
 
 void Giacenze_AggiornaDisponibile(Context& ctx, const std::string& barcode, int32_t id_magazzino,
                                   db::Connection& connection) {
-  AvailableAndCopies(ctx, barcode, id_magazzino, connection, false);
+  AvailableAndCopies(ctx, barcode, id_magazzino, connection, false, false);
 }
 
 namespace {
 
 void AvailableAndCopies(Context& ctx, const std::string& barcode, int32_t id_magazzino, db::Connection& connection,
-                        bool written_with_stock) {
+                        bool written_with_stock, bool mark_moved) {
   Guarded(ctx, "Giacenze_AggiornaDisponibile", [&] {
     int32_t id_articolo = GetIdArticoloCorretto(ctx, barcode, false);
     if (!funGetGestioneGiacenzaArticolo(ctx, id_articolo) || !ArithmeticHere(ctx)) return;
@@ -161,7 +179,7 @@ void AvailableAndCopies(Context& ctx, const std::string& barcode, int32_t id_mag
       rs->Close();
     }
     GiacenzeTabBarcode_LanciaAllineamento(ctx, connection, 2, barcode, id_magazzino);
-    GiacenzeTabArticolo_LanciaAllineamento(ctx, connection, 2, id_articolo, id_magazzino);
+    CopyToArticle(ctx, connection, id_articolo, id_magazzino, mark_moved);
   });
 }
 
@@ -192,8 +210,15 @@ void GiacenzeTabBarcode_LanciaAllineamento(Context& ctx, db::Connection& connect
   });
 }
 
-void GiacenzeTabArticolo_LanciaAllineamento(Context& ctx, db::Connection& connection, int32_t sintassi,
+void GiacenzeTabArticolo_LanciaAllineamento(Context& ctx, db::Connection& connection, int32_t /*sintassi*/,
                                             int32_t id_articolo, int32_t id_magazzino) {
+  CopyToArticle(ctx, connection, id_articolo, id_magazzino, false);
+}
+
+namespace {
+
+void CopyToArticle(Context& ctx, db::Connection& connection, int32_t id_articolo, int32_t id_magazzino,
+                   bool mark_moved) {
   Guarded(ctx, "GiacenzeTabArticolo_LanciaAllineamento", [&] {
     if (id_articolo == -1) {
       connection.ExecuteNoRecords("Update tabArticoli set Giacenza=null, Disponibile=Null");
@@ -212,12 +237,15 @@ void GiacenzeTabArticolo_LanciaAllineamento(Context& ctx, db::Connection& connec
         "idMagazzino=" + std::to_string(id_magazzino) + " group by idarticolo having idArticolo=" + id,
         db::kStatic, db::kReadOnly);
     if (!rs->Eof()) {
-      UpdateArticleStock(ctx, connection, *rs, id);
+      UpdateArticleStock(ctx, connection, *rs, id, mark_moved);
     } else {
-      connection.ExecuteNoRecords("Update tabArticoli set Giacenza=0, Disponibile=0 where idarticolo=" + id);
+      connection.ExecuteNoRecords("Update tabArticoli set " + (mark_moved ? MovedMark(ctx) + ", " : std::string()) +
+                                  "Giacenza=0, Disponibile=0 where idarticolo=" + id);
     }
     rs->Close();
   });
 }
+
+}  // namespace
 
 }  // namespace velkaris

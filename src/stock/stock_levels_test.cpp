@@ -120,8 +120,9 @@ TEST_F(StockTest, QuantitiesReachTheUpdateTextWithADecimalPoint) {
 }
 
 // In a receipt's unit of work on SQLite a stock row is written once, what is available with
-// the stock, and not read back: the figures are those of a statement per step.
-TEST_F(StockTest, InAUnitOfWorkAStockRowIsWrittenOnceWithWhatIsAvailable) {
+// the stock, and not read back; the article is marked moved where its stock is copied into
+// it. The figures are those of a statement per step.
+TEST_F(StockTest, InAUnitOfWorkTheStockRowAndTheArticleAreEachWrittenOnce) {
   auto moves = [&](testing_support::FaultInjector& recorder) {
     recorder.Attach(*ctx.connDbLocale);
     bool unit = ctx.uow.per_receipt;
@@ -132,23 +133,40 @@ TEST_F(StockTest, InAUnitOfWorkAStockRowIsWrittenOnceWithWhatIsAvailable) {
     if (unit) ctx.connDbLocale->CommitTransaction();
     return db::CStr(Back("select Giacenza || ' ' || Disponibile from tabGiacenze")) + ", " +
            db::CStr(Back("select Giacenza || ' ' || Disponibile from tabBarcode where Barcode='8001'")) + ", " +
-           db::CStr(Back("select Giacenza || ' ' || Disponibile from tabArticoli where idArticolo=1"));
+           db::CStr(Back("select Giacenza || ' ' || Disponibile || ' ' || Movimentato from tabArticoli where idArticolo=1"));
   };
   testing_support::FaultInjector per_statement, unit;
   // -2 + 0.5 on hand; + 4 on order - 1 committed available.
-  EXPECT_EQ(moves(per_statement), "-1.5 1.5, -1.5 1.5, -1.5 1.5");
+  EXPECT_EQ(moves(per_statement), "-1.5 1.5, -1.5 1.5, -1.5 1.5 1");
   const size_t statements = per_statement.statements().size();
-  EXPECT_EQ(per_statement.StatementsMatching("SELECT * FROM tabGiacenze WHERE").size(), 4u);  // 2 moves, 2 reads each
+  EXPECT_EQ(per_statement.StatementsMatching("SELECT * FROM tabGiacenze WHERE").size(), 4u);  // 2 a move
+  EXPECT_EQ(per_statement.StatementsMatching("set Movimentato=1 where").size(), 2u);
 
   ctx.connDbLocale->Execute("delete from tabGiacenze");
   ctx.connDbLocale->Execute("update tabBarcode set Giacenza=null, Disponibile=null");
-  ctx.connDbLocale->Execute("update tabArticoli set Giacenza=null, Disponibile=null");
+  ctx.connDbLocale->Execute("update tabArticoli set Giacenza=null, Disponibile=null, Movimentato=null");
   UseUnitsOfWork();
-  EXPECT_EQ(moves(unit), "-1.5 1.5, -1.5 1.5, -1.5 1.5");
+  EXPECT_EQ(moves(unit), "-1.5 1.5, -1.5 1.5, -1.5 1.5 1");
   EXPECT_EQ(unit.StatementsMatching("SELECT * FROM tabGiacenze WHERE").size(), 2u);
   EXPECT_EQ(unit.StatementsMatching("\"Disponibile\"").size(), 2u);  // in the insert and in the update
-  EXPECT_EQ(unit.statements().size(), statements - 4 + 2);  // and a BEGIN and a COMMIT
+  EXPECT_EQ(unit.StatementsMatching("set Movimentato=1 where").size(), 0u);
+  EXPECT_EQ(unit.StatementsMatching("Update tabArticoli set Movimentato=1, Giacenza=-1.5, Disponibile=1.5 where").size(), 1u);
+  EXPECT_EQ(unit.statements().size(), statements - 6 + 2);  // and a BEGIN and a COMMIT
   EXPECT_TRUE(ErrorLogLines().empty());
+}
+
+// Another warehouse's stock is not copied into the article: the mark is written on its own.
+TEST_F(StockTest, InAUnitOfWorkAnotherWarehousesMovementStillMarksTheArticleMoved) {
+  UseUnitsOfWork();
+  testing_support::FaultInjector recorder;
+  recorder.Attach(*ctx.connDbLocale);
+  ctx.connDbLocale->BeginTransaction();
+  Move("8001", 2, "S", 2);
+  ctx.connDbLocale->CommitTransaction();
+  EXPECT_EQ(recorder.StatementsMatching("Update tabArticoli set Movimentato=1 where IdArticolo=1").size(), 1u);
+  EXPECT_EQ(Back("select Movimentato from tabArticoli where idArticolo=1"), Value(true));
+  EXPECT_TRUE(Back("select Giacenza from tabArticoli where idArticolo=1").IsNull());
+  EXPECT_EQ(Back("select Giacenza || ' ' || Disponibile from tabGiacenze where idMagazzino=2"), Value("-2.0 -2.0"));
 }
 
 // ---- Movement headers -----------------------------------------------------------
