@@ -95,7 +95,7 @@ void Connection::RunDeferredWrites() {
   bool defer = defer_writes_;
   defer_writes_ = false;
   try {
-    for (const auto& [sql, params] : writes) ExecuteWithParams(sql, params);
+    for (const auto& [sql, params] : writes) WriteWithParams(sql, params);  // their counts were given when held back
   } catch (...) {
     defer_writes_ = defer;
     throw;
