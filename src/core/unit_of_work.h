@@ -27,6 +27,13 @@ struct UnitOfWork {
   // updated (see SetRowTotalsBeforeInsert), a stock row gets its available quantity with its
   // stock. The rest of a unit of work is the same.
   bool no_read_back = true;
+  // On SQLite, the totals of the movement headers a batch's receipts wrote rows to are worked
+  // out once, before the batch commits, instead of after every receipt: they are sums over
+  // the header's rows, which only receipts change and nothing reads in between.
+  bool movement_totals_per_batch = true;
+  // The headers whose totals wait for the commit (see movement_totals_per_batch), in the
+  // order the receipts wrote to them; trimmed with a receipt that fails.
+  std::vector<int32_t> movement_totals;
   // A batch of receipts commits once this much time has passed since it began.
   int32_t commit_every_ms = 250;
   // POS payments without a receipt written in the open transaction, by POS payment id:

@@ -9,6 +9,7 @@
 #include "db/recordset.h"
 #include "run/export_flags.h"
 #include "run/sync_report.h"
+#include "warehouse/warehouse_transfer.h"
 
 namespace velkaris {
 namespace {
@@ -47,6 +48,7 @@ ReceiptBatch::~ReceiptBatch() {
   ctx_.uow.payments_to_flag.clear();
   ctx_.uow.reasons_copied.clear();
   ctx_.uow.row_numbers.clear();
+  ctx_.uow.movement_totals.clear();
 }
 
 // The front office is written only once the back office has committed: its writes during
@@ -85,6 +87,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
   } else {
     size_t payments_mark = ctx_.uow.payments_to_flag.size();
     size_t reasons_mark = ctx_.uow.reasons_copied.size();
+    size_t totals_mark = ctx_.uow.movement_totals.size();
     const RunAccount::Written written_before = ctx_.account.written;
     size_t front_mark = ctx_.connDbPuntoCassa->deferred_writes();
     ctx_.back_office().Savepoint(kSavepoint);
@@ -109,6 +112,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     } else {
       ctx_.uow.payments_to_flag.resize(payments_mark);
       ctx_.uow.reasons_copied.resize(reasons_mark);
+      ctx_.uow.movement_totals.resize(totals_mark);
       ctx_.uow.row_numbers.clear();  // its rows are rolled back: the tables are read again
       ctx_.account.written = written_before;  // its writes are rolled back
       ++ctx_.account.failed;
@@ -169,6 +173,7 @@ void ReceiptBatch::AbandonAfterBrokenRollback() {
   ctx_.uow.payments_to_flag.clear();
   ctx_.uow.reasons_copied.clear();
   ctx_.uow.row_numbers.clear();
+  ctx_.uow.movement_totals.clear();
   ctx_.account.written = written_at_begin_;
   ctx_.connDbPuntoCassa->DropDeferredWrites(0);
   ctx_.connDbPuntoCassa->EndSnapshot();
@@ -181,6 +186,13 @@ void ReceiptBatch::Commit() {
   if (!back.InTransaction()) return;
   ctx_.uow.row_numbers.clear();
   try {
+    // The totals the receipts left for the commit: if they cannot be written, the batch is
+    // not committed, as when the commit itself fails.
+    const uint64_t refused_before = Refused();
+    if (!UpdateMovementTotalsOfTheBatch(ctx_) || Refused() != refused_before) {
+      throw db::Error("The totals of the movement headers of the last receipts could not be written: none of "
+                      "those receipts was transferred; they are tried again in the next run.");
+    }
     back.CommitTransaction();
   } catch (...) {
     // Nothing of the batch is in the back office, and nothing of it is flagged; a commit

@@ -108,6 +108,19 @@ class WarehouseTransfer {
   db::Date data_, data_riga_;
 };
 
+// The totals of the headers, each once, and of the secondary headers each one refers to.
+bool UpdateTotalsOf(Context& ctx, const std::vector<int32_t>& headers) {
+  bool ok = true;
+  std::set<int32_t> done;
+  for (int32_t id : headers) {
+    while (id > 0 && done.insert(id).second) {
+      ok = AggiornaTotaliDocumento(ctx, 0, id, ctx.connDbLocale.get()) && ok;
+      id = funGetIdTestataSecondaria(ctx, *ctx.connDbLocale, id, false);
+    }
+  }
+  return ok;
+}
+
 void WarehouseTransfer::Message(const std::string& prefix, const std::string& suffix) {
   ctx_.logs.ScriviLogErrore(kSource, prefix + std::to_string(pos_id_) + " dettaglio POS id: " +
                                          std::to_string(Long("idDettaglio", -1)) + " testata backoffice id:" +
@@ -330,15 +343,14 @@ bool WarehouseTransfer::Receipt(clsSincroTestataScontrino& record) {
 }
 
 // Every header this receipt wrote or extended, and the secondary headers that took the twin
-// rows, gets its totals once, whatever order the rows came in.
+// rows, gets its totals once, whatever order the rows came in; in a batch of receipts on
+// SQLite, once for the batch, before it commits.
 void WarehouseTransfer::UpdateTotals() {
-  std::set<int32_t> done;
-  for (int32_t id : headers_) {
-    while (id > 0 && done.insert(id).second) {
-      AggiornaTotaliDocumento(ctx_, 0, id, ctx_.connDbLocale.get());
-      id = funGetIdTestataSecondaria(ctx_, *ctx_.connDbLocale, id, false);
-    }
+  if (ctx_.uow.movement_totals_per_batch && ctx_.ReceiptUnitOfWorkOnSqlite(*ctx_.connDbLocale)) {
+    ctx_.uow.movement_totals.insert(ctx_.uow.movement_totals.end(), headers_.begin(), headers_.end());
+    return;
   }
+  UpdateTotalsOf(ctx_, headers_);
 }
 
 }  // namespace
@@ -353,6 +365,12 @@ bool PCassa_AggiornaMagazzinoDaScontrino(Context& ctx, int32_t& kind, SyncCollec
     result = true;
   }, kErroreNonPrevisto);
   return result;
+}
+
+bool UpdateMovementTotalsOfTheBatch(Context& ctx) {
+  std::vector<int32_t> headers = std::move(ctx.uow.movement_totals);
+  ctx.uow.movement_totals.clear();
+  return UpdateTotalsOf(ctx, headers);
 }
 
 }  // namespace velkaris

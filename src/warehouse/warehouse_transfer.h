@@ -15,4 +15,9 @@ namespace velkaris {
 // unexpected error.
 bool PCassa_AggiornaMagazzinoDaScontrino(Context& ctx, int32_t& kind, SyncCollection& receipts, int32_t& causale);
 
+// Works out the totals of the movement headers that wait for the commit of a batch (and of
+// the secondary headers that took their twin rows). False when one of them failed: the
+// batch must not commit.
+bool UpdateMovementTotalsOfTheBatch(Context& ctx);
+
 }  // namespace velkaris
