@@ -19,11 +19,24 @@ std::string Logs::TimeStamp() const { return db::CStr(db::Value(clock_.Now())); 
 Logs::~Logs() { CloseFiles(); }
 
 void Logs::CloseFiles() {
+  Flush();
   for (auto& [path, f] : open_) std::fclose(f);
   open_.clear();
 }
 
-void Logs::Append(const std::string& path, std::string_view text) {
+void Logs::Flush() noexcept {
+  for (auto it = open_.begin(); it != open_.end();) {
+    if (std::fflush(it->second) == 0) {
+      ++it;
+      continue;
+    }
+    if (fallback_) std::fprintf(fallback_, "velkaris: Cannot write the log file '%s'\n", it->first.c_str());
+    std::fclose(it->second);  // opened again for the next line
+    it = open_.erase(it);
+  }
+}
+
+void Logs::Append(const std::string& path, std::string_view text, bool hold) {
   auto it = open_.find(path);
   if (it == open_.end()) {
     FILE* f = std::fopen(path.c_str(), "ab");
@@ -36,7 +49,7 @@ void Logs::Append(const std::string& path, std::string_view text) {
   std::string line(text);
   line += "\r\n";
   size_t written = std::fwrite(line.data(), 1, line.size(), it->second);
-  if (written != line.size() || std::fflush(it->second) != 0) {
+  if (written != line.size() || (!hold && std::fflush(it->second) != 0)) {
     std::fclose(it->second);  // opened again for the next line
     open_.erase(it);
     throw std::runtime_error("Cannot write the log file '" + path + "'");
@@ -66,11 +79,11 @@ std::string EntryText(std::string_view source, std::string_view message) {
 
 }  // namespace
 
-void Logs::WriteEntry(std::string_view source, std::string_view message) noexcept {
+void Logs::WriteEntry(std::string_view source, std::string_view message, bool hold) noexcept {
   std::string text;
   try {
     text = EntryText(source, message);
-    Append(ErrorLogPath(), TimeStamp() + " :" + text);
+    Append(ErrorLogPath(), TimeStamp() + " :" + text, hold);
   } catch (const std::exception& e) {
     // The error log cannot be written: the entry goes to standard error, with the reason.
     if (fallback_) std::fprintf(fallback_, "velkaris: %s\nvelkaris: %s\n", e.what(), text.c_str());
@@ -89,7 +102,7 @@ void Logs::ScriviLogErrore(std::string_view source, std::string_view message,
 }
 
 void Logs::ScriviLogAvviso(std::string_view source, std::string_view message) noexcept {
-  WriteEntry(source, message);
+  WriteEntry(source, message, true);
 }
 
 void Logs::ScriviLogSincro(std::string_view text) {

@@ -33,6 +33,27 @@ TEST(Logs, EntriesKeepOneFullStopAndOnlyErrorsAreCounted) {
   EXPECT_EQ(logs.first_error(), "");
 }
 
+TEST(Logs, NoticesReachTheFileAtTheReceiptsEndOrWithTheNextErrorInTheirOrder) {
+  testing_support::TempDir dir;
+  platform::FrozenClock clock(db::Date::FromParts(2026, 12, 4, 19, 5, 11));
+  Logs logs(dir.path(), clock);
+  logs.ScriviLogErrore("Main", "first");
+  logs.ScriviLogAvviso("Rows", "notice 1");
+  logs.ScriviLogAvviso("Rows", "notice 2");
+  EXPECT_EQ(testing_support::ReadLines(logs.ErrorLogPath()).size(), 1u);  // held
+  logs.Flush();
+  EXPECT_EQ(testing_support::ReadLines(logs.ErrorLogPath()).size(), 3u);
+  logs.ScriviLogAvviso("Rows", "notice 3");
+  logs.ScriviLogErrore("Main", "second");  // takes the held notice with it, before itself
+  logs.ScriviLogAvviso("Rows", "notice 4");
+  logs.CloseFiles();
+  auto lines = testing_support::ReadLines(logs.ErrorLogPath());
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_NE(lines[3].find(":notice 3."), std::string::npos) << lines[3];
+  EXPECT_NE(lines[4].find(":second."), std::string::npos) << lines[4];
+  EXPECT_NE(lines[5].find(":notice 4."), std::string::npos) << lines[5];
+}
+
 TEST(Logs, AnEntryThatCannotBeWrittenGoesToTheFallbackWithTheReason) {
   testing_support::TempDir dir;
   platform::FrozenClock clock(db::Date::FromParts(2026, 12, 4, 19, 5, 11));

@@ -94,6 +94,7 @@ bool RunPassAsUnits(Context& ctx, int32_t kind, SyncCollection& receipts, const 
       }
       throw;
     }
+    ctx.logs.Flush();
     if (ctx.progress) ctx.progress(kind, i, count);
   }
   batch.Commit();
@@ -157,6 +158,7 @@ bool RunPass(Context& ctx, int32_t kind, SyncCollection& receipts, const Transfe
     ParseCollectionForLoggin(ctx, single);
     ParseCollectionForUpdatingRow(ctx, single);
     ++ctx.account.transferred;
+    ctx.logs.Flush();
     if (ctx.progress) ctx.progress(kind, i, count);
   }
   return true;

@@ -41,13 +41,16 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-std::vector<std::string> ContextTest::ErrorLogLines() const { return ReadLines(ctx.logs.ErrorLogPath()); }
+std::vector<std::string> ContextTest::ErrorLogLines() {
+  ctx.logs.Flush();
+  return ReadLines(ctx.logs.ErrorLogPath());
+}
 
 std::vector<std::string> ContextTest::SyncLogLines() const {
   return ReadLines(ctx.logs.SyncLogPath(clock.now()));
 }
 
-std::vector<std::string> ContextTest::ErrorsFrom(const std::string& source) const {
+std::vector<std::string> ContextTest::ErrorsFrom(const std::string& source) {
   std::vector<std::string> out;
   std::string suffix = ". Oggetto: MODULO \\" + source;
   for (const std::string& line : ErrorLogLines()) {

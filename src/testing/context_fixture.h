@@ -19,10 +19,10 @@ class ContextTest : public ::testing::Test {
   ContextTest();
 
   // Lines of the error log / of today's sync log, without their line ends.
-  std::vector<std::string> ErrorLogLines() const;
+  std::vector<std::string> ErrorLogLines();  // after writing out held notices
   std::vector<std::string> SyncLogLines() const;
   // Error-log entries whose source is `source`.
-  std::vector<std::string> ErrorsFrom(const std::string& source) const;
+  std::vector<std::string> ErrorsFrom(const std::string& source);
 
   // Registry values under HKEY_CURRENT_USER\SOFTWARE\KORV\ARN\<section>.
   void SetRegistryText(const std::string& name, const std::string& text, const std::string& section = "Options");
