@@ -6,6 +6,19 @@
 #include "core/failure.h"
 
 namespace velkaris {
+namespace {
+
+// The rows of one receipt flagged in one statement; false when fewer rows than named were
+// there to flag. Held back for the commit, the statement counts as done.
+bool FlagRowsTogether(Context& ctx, const std::string& flag, const std::vector<std::string>& ids) {
+  std::string list;
+  for (const std::string& id : ids) list += (list.empty() ? "" : ", ") + id;
+  int64_t rows = ctx.connDbPuntoCassa->Execute("update tabDettaglio SET FlagExport=" + flag + " where idDettaglio in (" +
+                                               list + ")");
+  return ctx.connDbPuntoCassa->defers_writes() || rows == static_cast<int64_t>(ids.size());
+}
+
+}  // namespace
 
 bool ParseCollectionForUpdatingRow(Context& ctx, SyncCollection& receipts) {
   bool result = false;
@@ -20,20 +33,26 @@ bool ParseCollectionForUpdatingRow(Context& ctx, SyncCollection& receipts) {
             row_id);
       }
     };
+    auto flag_row = [&](const std::string& id) {
+      if (ctx.connDbPuntoCassa->Execute("update tabDettaglio SET FlagExport=" + flag + " where idDettaglio=" + id) == 0) {
+        ctx.logs.ScriviLogSincro(
+            "ERRORE durante il tentativo di aggiornamento del campo 'FlagExport' where POSDettaglio.idDettaglio=" + id);
+      }
+    };
     for (const auto& header : receipts) {
-      std::string last_marked;
+      std::vector<std::string> marked;
       for (const auto& row : header->Righe) {
         if (!(row->SincronizzatoMovMagBKF && row->SincronizzatoScontrinoBKF)) continue;
-        std::string id = std::to_string(row->IdDettaglioPOS);
-        if (ctx.connDbPuntoCassa->Execute("update tabDettaglio SET FlagExport=" + flag + " where idDettaglio=" + id) == 0) {
-          ctx.logs.ScriviLogSincro(
-              "ERRORE durante il tentativo di aggiornamento del campo 'FlagExport' where POSDettaglio.idDettaglio=" + id);
-        }
-        // The original flags the payments again after every row; once a receipt does the same.
-        if (!ctx.uow.per_receipt) flag_payments(*header, id);
-        last_marked = id;
+        marked.push_back(std::to_string(row->IdDettaglioPOS));
+        // The original flags each row and then the payments again; a unit of work flags
+        // them once for the whole receipt, below.
+        if (!ctx.uow.per_receipt) flag_row(marked.back()), flag_payments(*header, marked.back());
       }
-      if (ctx.uow.per_receipt && !last_marked.empty()) flag_payments(*header, last_marked);
+      if (!ctx.uow.per_receipt || marked.empty()) continue;
+      if (!FlagRowsTogether(ctx, flag, marked)) {
+        for (const std::string& id : marked) flag_row(id);  // to name the rows that were not there
+      }
+      flag_payments(*header, marked.back());
     }
     result = true;
   });

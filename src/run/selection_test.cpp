@@ -8,6 +8,7 @@
 
 #include "run/export_flags.h"
 #include "run/sync_report.h"
+#include "testing/builders.h"
 #include "testing/context_fixture.h"
 
 namespace velkaris {
@@ -16,6 +17,7 @@ namespace {
 class SelectionTest : public testing_support::ContextTest {
  protected:
   void SetUp() override { RegisterDatabases(); }
+  void CheckExportFlags();
   void Receipt(int id, int causale, const char* printed) {
     ctx.connDbPuntoCassa->Execute("insert into tabTestate (idTestata, IdCausale, Printed) values (" +
                                   std::to_string(id) + ", " + std::to_string(causale) + ", " + printed + ")");
@@ -159,7 +161,9 @@ TEST_F(SelectionTest, OnThe31stTheReportEmptiesTheFileOfDay01First) {
 
 // ---- Export flags -----------------------------------------------------------
 
-TEST_F(SelectionTest, ExportFlagsMarkRowsWrittenOnBothSidesAndTheirPayments) {
+// Rows written on both sides are flagged, with the payments of their receipt; a row that
+// is no longer there is named in the sync log.
+void SelectionTest::CheckExportFlags() {
   Receipt(1, 4, "1");
   Row(10, 1, "0");
   Row(11, 1, "NULL");
@@ -187,6 +191,30 @@ TEST_F(SelectionTest, ExportFlagsMarkRowsWrittenOnBothSidesAndTheirPayments) {
                       "where POSDettaglio.idDettaglio=99");
   // Selected again next time: row 11 is still unexported.
   EXPECT_EQ(Select(1), (std::vector<int32_t>{1}));
+}
+
+TEST_F(SelectionTest, ExportFlagsMarkRowsWrittenOnBothSidesAndTheirPayments) { CheckExportFlags(); }
+
+TEST_F(SelectionTest, ExportFlagsOfAUnitOfWorkMarkTheSameRowsAndAReceiptsRowsInOneStatement) {
+  UseUnitsOfWork();
+  CheckExportFlags();
+  Receipt(2, 4, "1");
+  Row(20, 2, "0");
+  Row(21, 2, "0");
+  SyncCollection c;
+  auto h = Header(2, 6, 8);
+  for (int id : {20, 21}) {
+    auto r = h->AggiungiRiga(id);
+    r->SincronizzatoScontrinoBKF = r->SincronizzatoMovMagBKF = true;
+  }
+  c.Add(h, "ID_2");
+  uint64_t before = ctx.connDbPuntoCassa->statement_count();
+  EXPECT_TRUE(ParseCollectionForUpdatingRow(ctx, c));
+  EXPECT_EQ(ctx.connDbPuntoCassa->statement_count() - before, 2u);  // the rows, then the payments
+  EXPECT_EQ(testing_support::Scalar(*ctx.connDbPuntoCassa, "select count(*) from tabDettaglio where idTestata=2 and "
+                                                            "FlagExport=1"),
+            db::Value(2));
+  EXPECT_EQ(SyncLogLines().size(), 1u);  // only the vanished row of the first receipt
 }
 
 TEST_F(SelectionTest, ExportFlagsWithoutPaymentsWarnOncePerMarkedRow) {
