@@ -31,6 +31,9 @@ struct UnitOfWork {
   // out once, before the batch commits, instead of after every receipt: they are sums over
   // the header's rows, which only receipts change and nothing reads in between.
   bool movement_totals_per_batch = true;
+  // While the front office is read as one snapshot, the reads every POS row of a receipt
+  // makes there are answered from one read of the whole receipt each (PrefetchReceiptReads).
+  bool prefetch_reads = true;
   // The headers whose totals wait for the commit (see movement_totals_per_batch), in the
   // order the receipts wrote to them; trimmed with a receipt that fails.
   std::vector<int32_t> movement_totals;

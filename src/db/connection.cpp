@@ -231,19 +231,25 @@ int64_t Connection::Send(const std::string& sql, const std::vector<Value>& param
   });
 }
 
-std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, CursorType cursor,
-                                                     LockType lock) {
-  if (std::shared_ptr<ResultSet> kept = cache_.Find(sql)) {
+std::shared_ptr<ResultSet> Connection::Answer(const std::string& sql) {
+  std::shared_ptr<ResultSet> kept = cache_.Take(sql);
+  if (!kept) kept = cache_.Find(sql);
+  if (kept) {
     engine();
     if (kept_read_check_) kept_read_check_(sql, engine_->Query(sql).rows == kept->rows);
-    return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(kept));
+    return kept;
   }
   auto result = std::make_shared<ResultSet>(Counted([&] {
     Before(sql);
     return engine_->Query(sql);
   }));
   cache_.Store(sql, result, in_transaction_ || snapshot_);
-  return std::make_unique<Recordset>(this, sql, cursor, lock, std::move(result));
+  return result;
+}
+
+std::unique_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, CursorType cursor,
+                                                     LockType lock) {
+  return std::make_unique<Recordset>(this, sql, cursor, lock, Answer(sql));
 }
 
 std::shared_ptr<const Connection::TableShape> Connection::Table(const std::string& table) {

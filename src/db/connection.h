@@ -103,6 +103,18 @@ class Connection {
 
   // Which reads this connection may answer from what it read before (see QueryCache).
   void set_read_cache(ReadCache policy) { cache_.set_policy(policy); }
+  // The rows a read gives, as OpenRecordset reads them.
+  std::shared_ptr<const ResultSet> ReadRows(const std::string& sql) { return Answer(sql); }
+  // Whether nothing can change what this connection reads until its snapshot ends: it reads
+  // one snapshot, holds its own writes back, and keeps reads.
+  bool ReadsFrozenSnapshot() const { return snapshot_ && defer_writes_ && cache_.policy() != ReadCache::kOff; }
+  // The answer of `sql` worked out by the caller from a wider read of the same frozen
+  // snapshot, kept for the one read of `sql` that follows (ignored unless the snapshot is
+  // frozen). ForgetPrefetched drops what was not read.
+  void KeepPrefetched(const std::string& sql, std::shared_ptr<ResultSet> answer) {
+    if (ReadsFrozenSnapshot()) cache_.KeepPrefetched(sql, std::move(answer));
+  }
+  void ForgetPrefetched() { cache_.ForgetPrefetched(); }
 
   // True when the open database is SQLite (embedded or through its ODBC driver).
   bool IsSqlite() const { return sqlite_; }
@@ -151,6 +163,8 @@ class Connection {
   Engine& engine();
   void Before(const std::string& sql);
   int64_t Send(const std::string& sql, const std::vector<Value>& params, bool count);
+  // The answer of a read: kept (prefetched or read before) or read now.
+  std::shared_ptr<ResultSet> Answer(const std::string& sql);
   Value AskNewID(const std::string& schema, const std::string& table, const std::string& column,
                  int32_t check_conflict);
 

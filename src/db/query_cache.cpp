@@ -150,6 +150,15 @@ std::shared_ptr<ResultSet> QueryCache::Find(const std::string& sql) const {
   return it == entries_.end() ? nullptr : it->second;
 }
 
+std::shared_ptr<ResultSet> QueryCache::Take(const std::string& sql) {
+  if (prefetched_.empty()) return nullptr;
+  auto it = prefetched_.find(sql);
+  if (it == prefetched_.end()) return nullptr;
+  std::shared_ptr<ResultSet> result = std::move(it->second);
+  prefetched_.erase(it);
+  return result;
+}
+
 std::shared_ptr<const QueryCache::ReadFacts> QueryCache::FactsOf(const std::string& sql, const ResultSet& result) {
   const void* key = result.columns.get();
   if (key) {
@@ -213,10 +222,12 @@ void QueryCache::Store(const std::string& sql, std::shared_ptr<ResultSet> result
 }
 
 void QueryCache::Written(const std::string& sql, const std::vector<Value>& params) {
-  if (entries_.empty()) return;
+  if (entries_.empty() && prefetched_.empty()) return;
   Scanner scan(sql);
   std::string_view verb = scan.Next();
   if (Is(verb, "select")) return;
+  prefetched_.clear();
+  if (entries_.empty()) return;
   std::string table = TableWritten(sql);
   if (table.empty()) {
     Clear();  // a statement we cannot read (DDL, a procedure): nothing kept is trusted

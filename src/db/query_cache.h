@@ -47,7 +47,17 @@ class QueryCache {
   void Clear() {
     entries_.clear();
     by_table_.clear();
+    prefetched_.clear();
   }
+
+  // Answers worked out by the caller from a wider read, each kept for the one read of its
+  // text that follows (Take hands it over and forgets it). The caller keeps them only
+  // while nothing can change what they read; any write forgets them all.
+  void KeepPrefetched(const std::string& sql, std::shared_ptr<ResultSet> result) {
+    if (policy_ != ReadCache::kOff) prefetched_[sql] = std::move(result);
+  }
+  std::shared_ptr<ResultSet> Take(const std::string& sql);
+  void ForgetPrefetched() { prefetched_.clear(); }
 
   // What a read depends on; the same for every text of one statement shape.
   struct ReadFacts {
@@ -88,6 +98,7 @@ class QueryCache {
   std::unordered_map<std::string, std::vector<Group>> by_table_;
   std::unordered_map<const void*, std::shared_ptr<const ReadFacts>> facts_;  // by result columns
   std::unordered_map<std::string, std::vector<PinnedColumn>> join_pinned_;   // by text
+  std::unordered_map<std::string, std::shared_ptr<ResultSet>> prefetched_;  // by text, used once
 };
 
 // The tables a statement reads (after FROM and JOIN) or writes (INSERT INTO, UPDATE,

@@ -23,18 +23,29 @@ const char* const kCopiedPosColumns[] = {
     "StoricoSc1Listino", "StoricoSc2Listino", "StoricoSc3Listino", "StoricoSc4Listino", "IdTabRegolePrezziVendita",
     "idtabAccontiClienti"};
 
-std::string PosRowQuery(const RigaScontrino& row) {
-  return std::string(
-             " SELECT [TotaleNettoSconto], [note],[idPromoAttivata],[idTipoPromoAttivata] "
-             ",[PromoExPrezzo],[PromoExSconto1],[PromoExSconto2],[PromoExSconto3],[PromoExSconto4] ") +
-         " ,[priceManuallyChanged],[StoricoImportoRegolaSconto],[StoricoSc1RegolaSconto],[StoricoSc2RegolaSconto] "
-         ",[StoricoSc3RegolaSconto] " +
-         " ,[StoricoImportoListino],[StoricoSc1Listino],[StoricoSc2Listino],[StoricoSc3Listino],"
-         "[StoricoSc4RegolaSconto] " +
-         " ,[StoricoSc4Listino],[idTabRegolePrezziVendita],[idtabAccontiClienti],[UtenteUltimoAccesso] From "
-         "[dbo].[tabDettaglio] where idtestata = " +
-         std::to_string(row.idTestataPOS) + " and idDettaglio = " + std::to_string(row.idDettaglioPOS);
+// The POS row's columns the row writer reads.
+constexpr const char* kPosRowColumns =
+    " SELECT [TotaleNettoSconto], [note],[idPromoAttivata],[idTipoPromoAttivata] "
+    ",[PromoExPrezzo],[PromoExSconto1],[PromoExSconto2],[PromoExSconto3],[PromoExSconto4] "
+    " ,[priceManuallyChanged],[StoricoImportoRegolaSconto],[StoricoSc1RegolaSconto],[StoricoSc2RegolaSconto] "
+    ",[StoricoSc3RegolaSconto] "
+    " ,[StoricoImportoListino],[StoricoSc1Listino],[StoricoSc2Listino],[StoricoSc3Listino],"
+    "[StoricoSc4RegolaSconto] "
+    " ,[StoricoSc4Listino],[idTabRegolePrezziVendita],[idtabAccontiClienti],[UtenteUltimoAccesso]";
+
+}  // namespace
+
+std::string PosRowQuery(int32_t id_testata, int32_t id_dettaglio) {
+  return std::string(kPosRowColumns) + " From [dbo].[tabDettaglio] where idtestata = " + std::to_string(id_testata) +
+         " and idDettaglio = " + std::to_string(id_dettaglio);
 }
+
+std::string PosRowsQuery(int32_t id_testata) {
+  return std::string(kPosRowColumns) + ",[idDettaglio] From [dbo].[tabDettaglio] where idtestata = " +
+         std::to_string(id_testata);
+}
+
+namespace {
 
 void WriteTextOnlyRow(Context& ctx, int32_t id, int32_t id_testata, const RigaScontrino& row, db::Recordset& pos) {
   auto rs = ctx.connDbLocale->OpenRecordset("Select * from tabDettaglioScontrini where 1=2", db::kStatic,
@@ -163,7 +174,8 @@ void WriteDownPayment(Context& ctx, int32_t acconto, int32_t id_riga, const Riga
 int32_t funCreaRecordsetScontrino(Context& ctx, int32_t id_testata, RigaScontrino& row) {
   int32_t result = 0;
   Guarded(ctx, "funCreaRecordsetScontrino", [&] {
-    auto pos = ctx.connDbPuntoCassa->OpenRecordset(PosRowQuery(row), db::kStatic, db::kReadOnly);
+    auto pos = ctx.connDbPuntoCassa->OpenRecordset(PosRowQuery(row.idTestataPOS, row.idDettaglioPOS), db::kStatic,
+                                                   db::kReadOnly);
     row.totals_written = false;
     int32_t id = funGetNuovoIdGENERICO(ctx, "tabDettaglioScontrini", "idDettaglio", *ctx.connDbLocale, -1, -1);
     if (row.Barcode.empty()) {

@@ -50,6 +50,11 @@ struct RigaScontrino {
 // 0 when the row was not stored.
 int32_t funCreaRecordsetScontrino(Context& ctx, int32_t id_testata, RigaScontrino& row);
 
+// The read of a POS row's own columns the row writer makes, and the same columns of every
+// row of a POS receipt followed by the row's idDettaglio.
+std::string PosRowQuery(int32_t id_testata, int32_t id_dettaglio);
+std::string PosRowsQuery(int32_t id_testata);
+
 // The statement that removes the down-payment movements written for the rows of back-office
 // receipt `id_testata`; it finds them through the rows, so it runs before they are deleted.
 std::string DeleteDownPaymentsSql(int32_t id_testata);

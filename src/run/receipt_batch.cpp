@@ -8,6 +8,7 @@
 #include "db/error.h"
 #include "db/recordset.h"
 #include "run/export_flags.h"
+#include "run/receipt_prefetch.h"
 #include "run/sync_report.h"
 #include "warehouse/warehouse_transfer.h"
 
@@ -97,6 +98,7 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     std::exception_ptr escaped;  // what the transfer let through: rolled back, then passed on
     const uint64_t refused_before = Refused();
     try {
+      PrefetchReceiptReads(ctx_, record);
       ok = Attempt(kind, single, ops);
     } catch (...) {
       escaped = std::current_exception();

@@ -21,6 +21,18 @@
 #include "rows/row_margins.h"
 
 namespace velkaris {
+
+std::string KitsQuery(int32_t id_testata) {
+  return "SELECT tabArticoli.codicearticolo as CodArticolo,tabArticoli.idarticolo as CodArt , * FROM "
+         "tabPuntoCassa_DettaglioDistinta INNER JOIN tabArticoli ON tabPuntoCassa_DettaglioDistinta.idArticolo = "
+         "tabArticoli.idArticolo where idTestata=" +
+         std::to_string(id_testata);
+}
+
+std::string KitQuery(int32_t id_testata, int32_t id_dettaglio) {
+  return KitsQuery(id_testata) + " and idDettaglio=" + std::to_string(id_dettaglio);
+}
+
 namespace {
 
 constexpr const char* kSource = "TovoVelkaris_MovMagazzino";
@@ -59,12 +71,6 @@ std::string PosRowsQuery(int32_t id_testata, int32_t causale) {
          std::to_string(causale) + " ORDER BY TabTestate.Data, tabDettaglio.idTestata, tabDettaglio.idDettaglio ";
 }
 
-std::string KitQuery(int32_t id_testata, int32_t id_dettaglio) {
-  return "SELECT tabArticoli.codicearticolo as CodArticolo,tabArticoli.idarticolo as CodArt , * FROM "
-         "tabPuntoCassa_DettaglioDistinta INNER JOIN tabArticoli ON tabPuntoCassa_DettaglioDistinta.idArticolo = "
-         "tabArticoli.idArticolo where idTestata=" +
-         std::to_string(id_testata) + " and idDettaglio=" + std::to_string(id_dettaglio);
-}
 
 // One receipt's walk over its POS rows of one row causale.
 class WarehouseTransfer {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/context.h"
 #include "core/sync_records.h"
@@ -14,6 +15,10 @@ namespace velkaris {
 // is neither found nor created, the back office cannot be reached again, or on an
 // unexpected error.
 bool PCassa_AggiornaMagazzinoDaScontrino(Context& ctx, int32_t& kind, SyncCollection& receipts, int32_t& causale);
+
+// The components of a POS row that sells a kit, and those of every row of a POS receipt.
+std::string KitQuery(int32_t id_testata, int32_t id_dettaglio);
+std::string KitsQuery(int32_t id_testata);
 
 // Works out the totals of the movement headers that wait for the commit of a batch (and of
 // the secondary headers that took their twin rows). False when one of them failed: the

@@ -314,6 +314,51 @@ TEST(QueryCache, KeepsReReadTablesOnlyBetweenTheWritesOfItsOwnTransaction) {
   EXPECT_EQ(read(article), std::make_pair(10.0, uint64_t{1}));
 }
 
+// An answer worked out from a wider read stands for one read of its text, only while the
+// connection reads a frozen snapshot; a write of its own forgets it.
+TEST(QueryCache, APrefetchedAnswerStandsForOneReadInAFrozenSnapshot) {
+  testing_support::TempDatabases dbs;
+  db::Connection& c = *dbs.back;
+  c.set_read_cache(ReadCache::kInTransaction);
+  c.Execute("insert into tabDettaglioScontrini (idDettaglio, idTestata, Descrizione) values (1, 1, 'EUR')");
+  const std::string sql = "select Descrizione from tabDettaglioScontrini where idTestata=1";
+  auto answer = [&](const char* text) {
+    auto r = std::make_shared<ResultSet>(*c.ReadRows(sql));
+    r->rows[0][0] = Value(text);  // told apart from what the database holds
+    return r;
+  };
+  auto read = [&] {
+    uint64_t before = c.statement_count();
+    std::string v = CStr(c.OpenRecordset(sql)->Field(0));
+    return std::make_pair(v, c.statement_count() - before);
+  };
+
+  c.KeepPrefetched(sql, answer("kept"));  // no snapshot: not kept
+  EXPECT_EQ(read(), std::make_pair(std::string("EUR"), uint64_t{1}));
+
+  c.BeginSnapshot();
+  c.KeepPrefetched(sql, answer("kept"));  // a snapshot whose writes are not held back: not kept
+  EXPECT_EQ(read(), std::make_pair(std::string("EUR"), uint64_t{1}));
+  c.set_defer_writes(true);
+  ASSERT_TRUE(c.ReadsFrozenSnapshot());
+  c.KeepPrefetched(sql, answer("kept"));
+  EXPECT_EQ(read(), std::make_pair(std::string("kept"), uint64_t{0}));
+  EXPECT_EQ(read(), std::make_pair(std::string("EUR"), uint64_t{1}));  // used once
+  c.KeepPrefetched(sql, answer("kept"));
+  c.ForgetPrefetched();
+  EXPECT_EQ(read(), std::make_pair(std::string("EUR"), uint64_t{1}));
+  c.EndSnapshot();
+  c.set_defer_writes(false);
+
+  c.BeginSnapshot();
+  c.set_defer_writes(true);
+  c.KeepPrefetched(sql, answer("kept"));
+  c.set_defer_writes(false);
+  c.Execute("update tabDettaglioScontrini set Descrizione='EUR' where idDettaglio=1");  // a write of its own
+  EXPECT_EQ(read().first, "EUR");
+  c.EndSnapshot();
+}
+
 // A snapshot reads one state of the database and lets others write meanwhile.
 TEST(SqliteTransactions, ASnapshotSeesOneStateWhileOthersWrite) {
   testing_support::TempDatabases dbs;
