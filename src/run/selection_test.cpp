@@ -104,6 +104,17 @@ std::shared_ptr<clsSincroTestataScontrino> Header(int pos, int bkf, int mov) {
   return h;
 }
 
+// A receipt whose rows `ids` were written on both sides, as a transfer hands it over.
+SyncCollection WrittenOnBothSides(std::shared_ptr<clsSincroTestataScontrino> header, std::initializer_list<int> ids) {
+  for (int id : ids) {
+    auto r = header->AggiungiRiga(id);
+    r->SincronizzatoScontrinoBKF = r->SincronizzatoMovMagBKF = true;
+  }
+  SyncCollection c;
+  c.Add(header, "ID_" + std::to_string(header->IdTestataPOS));
+  return c;
+}
+
 TEST_F(SelectionTest, ReportListsTheHeaderAndEveryRowWithItsFlags) {
   SyncCollection c;
   auto h = Header(1, 5, 7);
@@ -201,13 +212,7 @@ TEST_F(SelectionTest, ExportFlagsOfAUnitOfWorkMarkTheSameRowsAndAReceiptsRowsInO
   Receipt(2, 4, "1");
   Row(20, 2, "0");
   Row(21, 2, "0");
-  SyncCollection c;
-  auto h = Header(2, 6, 8);
-  for (int id : {20, 21}) {
-    auto r = h->AggiungiRiga(id);
-    r->SincronizzatoScontrinoBKF = r->SincronizzatoMovMagBKF = true;
-  }
-  c.Add(h, "ID_2");
+  SyncCollection c = WrittenOnBothSides(Header(2, 6, 8), {20, 21});
   uint64_t before = ctx.connDbPuntoCassa->statement_count();
   EXPECT_TRUE(ParseCollectionForUpdatingRow(ctx, c));
   EXPECT_EQ(ctx.connDbPuntoCassa->statement_count() - before, 2u);  // the rows, then the payments
@@ -221,13 +226,7 @@ TEST_F(SelectionTest, ExportFlagsWithoutPaymentsWarnOncePerMarkedRow) {
   Receipt(1, 4, "1");
   Row(10, 1, "0");
   Row(11, 1, "0");
-  SyncCollection c;
-  auto h = Header(1, 5, 7);
-  for (int id : {10, 11}) {
-    auto r = h->AggiungiRiga(id);
-    r->SincronizzatoScontrinoBKF = r->SincronizzatoMovMagBKF = true;
-  }
-  c.Add(h, "ID_1");
+  SyncCollection c = WrittenOnBothSides(Header(1, 5, 7), {10, 11});
   EXPECT_TRUE(ParseCollectionForUpdatingRow(ctx, c));
   auto lines = SyncLogLines();
   ASSERT_EQ(lines.size(), 2u);
