@@ -100,6 +100,11 @@ ShapeTranslator::Plan ShapeTranslator::MakePlan(const ParameterizedSql& shape, c
   for (bool u : used) {
     if (!u) return plan;  // a value the rewriting consumed: it depends on the value
   }
+  std::vector<int> uses(classes.size(), 0);
+  plan.each_once = true;
+  for (const Source& src : plan.sources) {
+    if (src.from != From::kConstant && ++uses[src.literal] > 1) plan.each_once = false;
+  }
   plan.by_shape = true;
   plan.text = std::move(marked.text);
   return plan;
@@ -109,11 +114,13 @@ ParameterizedSql ShapeTranslator::Translate(const std::string& tsql) {
   ParameterizedSql shape = ParameterizeLiterals(tsql);
   std::string classes;
   for (const Value& v : shape.params) classes += ClassOf(v);
-  std::string key = shape.text + '\x03' + classes;
-  auto it = plans_.find(key);
+  key_.assign(shape.text);
+  key_ += '\x03';
+  key_ += classes;
+  auto it = plans_.find(key_);
   if (it == plans_.end()) {
     if (plans_.size() >= kMaxPlans) plans_.clear();
-    it = plans_.emplace(std::move(key), MakePlan(shape, classes)).first;
+    it = plans_.emplace(key_, MakePlan(shape, classes)).first;
   }
   const Plan& plan = it->second;
   if (!plan.by_shape) return ParameterizeLiterals(TsqlToSqlite(tsql));
@@ -122,7 +129,9 @@ ParameterizedSql ShapeTranslator::Translate(const std::string& tsql) {
   out.params.reserve(plan.sources.size());
   for (const Source& s : plan.sources) {
     switch (s.from) {
-      case From::kSame: out.params.push_back(shape.params[s.literal]); break;
+      case From::kSame:
+        out.params.push_back(plan.each_once ? std::move(shape.params[s.literal]) : shape.params[s.literal]);
+        break;
       case From::kTrimmed: out.params.push_back(Value(RightTrimmed(shape.params[s.literal].AsText()))); break;
       case From::kTrimmedBound:
         out.params.push_back(Value(RightTrimmed(shape.params[s.literal].AsText()) + "!"));

@@ -30,12 +30,14 @@ class ShapeTranslator {
   };
   struct Plan {
     bool by_shape = false;  // false: the values steer the rewriting; rewrite each text
+    bool each_once = false;  // no literal feeds two parameters: a kept value may be moved
     std::string text;
     std::vector<Source> sources;
   };
   Plan MakePlan(const ParameterizedSql& shape, const std::string& classes) const;
 
   std::unordered_map<std::string, Plan> plans_;
+  std::string key_;  // the key of the last text, its buffer kept from one text to the next
 };
 
 }  // namespace db::sqlite
