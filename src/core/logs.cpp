@@ -25,18 +25,26 @@ void Logs::CloseFiles() {
 }
 
 void Logs::Flush() noexcept {
-  for (auto it = open_.begin(); it != open_.end();) {
-    if (std::fflush(it->second) == 0) {
-      ++it;
-      continue;
+  if (held_.empty()) return;
+  std::string text = std::move(held_);
+  held_.clear();
+  text.resize(text.size() - 2);  // Append ends it again
+  try {
+    Append(ErrorLogPath(), text);
+  } catch (const std::exception& e) {
+    // Like an entry that cannot be written: the notices go to standard error, with the reason.
+    if (fallback_) std::fprintf(fallback_, "velkaris: %s\n", e.what());
+    size_t start = 0;
+    while (fallback_ && start <= text.size()) {
+      size_t end = text.find("\r\n", start);
+      if (end == std::string::npos) end = text.size();
+      std::fprintf(fallback_, "velkaris: %.*s\n", static_cast<int>(end - start), text.data() + start);
+      start = end + 2;
     }
-    if (fallback_) std::fprintf(fallback_, "velkaris: Cannot write the log file '%s'\n", it->first.c_str());
-    std::fclose(it->second);  // opened again for the next line
-    it = open_.erase(it);
   }
 }
 
-void Logs::Append(const std::string& path, std::string_view text, bool hold) {
+void Logs::Append(const std::string& path, std::string_view text) {
   auto it = open_.find(path);
   if (it == open_.end()) {
     FILE* f = std::fopen(path.c_str(), "ab");
@@ -49,7 +57,7 @@ void Logs::Append(const std::string& path, std::string_view text, bool hold) {
   std::string line(text);
   line += "\r\n";
   size_t written = std::fwrite(line.data(), 1, line.size(), it->second);
-  if (written != line.size() || (!hold && std::fflush(it->second) != 0)) {
+  if (written != line.size() || std::fflush(it->second) != 0) {
     std::fclose(it->second);  // opened again for the next line
     open_.erase(it);
     throw std::runtime_error("Cannot write the log file '" + path + "'");
@@ -57,6 +65,7 @@ void Logs::Append(const std::string& path, std::string_view text, bool hold) {
 }
 
 void Logs::RemoveFile(const std::string& path) {
+  Flush();
   if (auto it = open_.find(path); it != open_.end()) {
     std::fclose(it->second);
     open_.erase(it);
@@ -79,11 +88,12 @@ std::string EntryText(std::string_view source, std::string_view message) {
 
 }  // namespace
 
-void Logs::WriteEntry(std::string_view source, std::string_view message, bool hold) noexcept {
+void Logs::WriteEntry(std::string_view source, std::string_view message) noexcept {
+  Flush();  // the notices held before it come first
   std::string text;
   try {
     text = EntryText(source, message);
-    Append(ErrorLogPath(), TimeStamp() + " :" + text, hold);
+    Append(ErrorLogPath(), TimeStamp() + " :" + text);
   } catch (const std::exception& e) {
     // The error log cannot be written: the entry goes to standard error, with the reason.
     if (fallback_) std::fprintf(fallback_, "velkaris: %s\nvelkaris: %s\n", e.what(), text.c_str());
@@ -102,7 +112,15 @@ void Logs::ScriviLogErrore(std::string_view source, std::string_view message,
 }
 
 void Logs::ScriviLogAvviso(std::string_view source, std::string_view message) noexcept {
-  WriteEntry(source, message, true);
+  if (!hold_notices_) {
+    WriteEntry(source, message);
+    return;
+  }
+  try {
+    held_ += TimeStamp() + " :" + EntryText(source, message) + "\r\n";
+  } catch (...) {
+    WriteEntry(source, message);
+  }
 }
 
 void Logs::ScriviLogSincro(std::string_view text) {

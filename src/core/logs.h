@@ -1,9 +1,10 @@
 // The two text logs in the program's directory: the daily sync log
 // "logSincro" + dd + ".txt" and the error log "logVelkaris.log". Lines end in CR LF; the
-// files stay open for appending during a pass. Errors and sync lines reach the file at
-// once; the notices a receipt's rows write wait for Flush (the receipt's end) or the next
-// error, so that a receipt costs one write to the file instead of one a row. An error
-// entry that cannot be written goes to standard error instead, so that no failure is silent.
+// files stay open for appending during a pass, and every line reaches its file at once,
+// except, when notices are held (receipts as units of work), the notices a receipt's rows
+// write: they wait for Flush (the receipt's end) or the next error, so that a receipt costs
+// one write to the file instead of one a row. An entry that cannot be written goes to
+// standard error instead, so that no failure is silent.
 #pragma once
 
 #include <cstdint>
@@ -39,9 +40,10 @@ class Logs {
   void ScriviLogErrore(std::string_view source, std::string_view message,
                        std::string_view kind = kErroreNonPrevisto) noexcept;
   // An entry of the same form that reports no error (the row notices every receipt row
-  // writes); it is not counted among the errors, and reaches the file with the next Flush,
-  // error entry or closing.
+  // writes); it is not counted among the errors. Held, it reaches the file with the next
+  // Flush, error entry or closing.
   void ScriviLogAvviso(std::string_view source, std::string_view message) noexcept;
+  void set_hold_notices(bool hold) { hold_notices_ = hold; }
   // Writes out the notices held so far (at the end of every receipt).
   void Flush() noexcept;
 
@@ -73,10 +75,10 @@ class Logs {
   }
 
  private:
-  // Appends text plus CR LF and, unless held, flushes it (with what was held before it).
-  // The files stay open for the pass instead of being opened for every line.
-  void Append(const std::string& path, std::string_view text, bool hold = false);
-  void WriteEntry(std::string_view source, std::string_view message, bool hold = false) noexcept;
+  // Appends text plus CR LF and flushes it, so that a line written is never lost. The files
+  // stay open for the pass instead of being opened for every line.
+  void Append(const std::string& path, std::string_view text);
+  void WriteEntry(std::string_view source, std::string_view message) noexcept;
 
   std::string dir_;
   platform::Clock& clock_;
@@ -86,6 +88,8 @@ class Logs {
   bool capturing_ = false;
   std::vector<std::string> captured_;
   std::map<std::string, FILE*> open_;  // path -> file opened for appending
+  bool hold_notices_ = false;
+  std::string held_;  // notices not yet written, each line ended by CR LF
 };
 
 }  // namespace velkaris

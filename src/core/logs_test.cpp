@@ -37,6 +37,7 @@ TEST(Logs, NoticesReachTheFileAtTheReceiptsEndOrWithTheNextErrorInTheirOrder) {
   testing_support::TempDir dir;
   platform::FrozenClock clock(db::Date::FromParts(2026, 12, 4, 19, 5, 11));
   Logs logs(dir.path(), clock);
+  logs.set_hold_notices(true);
   logs.ScriviLogErrore("Main", "first");
   logs.ScriviLogAvviso("Rows", "notice 1");
   logs.ScriviLogAvviso("Rows", "notice 2");
@@ -52,6 +53,32 @@ TEST(Logs, NoticesReachTheFileAtTheReceiptsEndOrWithTheNextErrorInTheirOrder) {
   EXPECT_NE(lines[3].find(":notice 3."), std::string::npos) << lines[3];
   EXPECT_NE(lines[4].find(":second."), std::string::npos) << lines[4];
   EXPECT_NE(lines[5].find(":notice 4."), std::string::npos) << lines[5];
+}
+
+TEST(Logs, NotHeldANoticeIsWrittenAtOnceAndHeldNoticesThatCannotBeWrittenGoToTheFallback) {
+  testing_support::TempDir dir;
+  platform::FrozenClock clock(db::Date::FromParts(2026, 12, 4, 19, 5, 11));
+  Logs logs(dir.path(), clock);
+  logs.ScriviLogAvviso("Rows", "at once");  // the original mode writes every line at once
+  EXPECT_EQ(testing_support::ReadLines(logs.ErrorLogPath()).size(), 1u);
+
+  logs.CloseFiles();
+  std::filesystem::remove(logs.ErrorLogPath());
+  std::filesystem::create_directory(logs.ErrorLogPath());  // not a file that can take them
+  FILE* out = std::tmpfile();
+  logs.set_fallback(out);
+  logs.set_hold_notices(true);
+  logs.ScriviLogAvviso("Rows", "notice one");
+  logs.ScriviLogAvviso("Rows", "notice two");
+  logs.Flush();
+  std::rewind(out);
+  char buf[1024] = {};
+  size_t n = std::fread(buf, 1, sizeof buf - 1, out);
+  std::fclose(out);
+  std::string text(buf, n);
+  EXPECT_NE(text.find("velkaris: Cannot write the log file '" + logs.ErrorLogPath() + "'"), std::string::npos) << text;
+  EXPECT_NE(text.find(":notice one. Oggetto: MODULO \\Rows\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(":notice two. Oggetto: MODULO \\Rows\n"), std::string::npos) << text;
 }
 
 TEST(Logs, AnEntryThatCannotBeWrittenGoesToTheFallbackWithTheReason) {

@@ -96,9 +96,9 @@ void ReceiptBatch::Transfer(int32_t kind, SyncCollection& single, const Transfer
     ctx_.logs.BeginCapture();
     bool ok = false;
     std::exception_ptr escaped;  // what the transfer let through: rolled back, then passed on
+    PrefetchReceiptReads(ctx_, record);  // a read of its that fails is no failure of the receipt
     const uint64_t refused_before = Refused();
     try {
-      PrefetchReceiptReads(ctx_, record);
       ok = Attempt(kind, single, ops);
     } catch (...) {
       escaped = std::current_exception();

@@ -42,19 +42,24 @@ std::vector<int32_t> KeepRowReads(db::Connection& front, int32_t id_testata) {
 }
 
 // An empty answer for the read `sql_of(id)` of every row in `ids` that has no row of its own
-// in `all` (by the value of its column `key`).
+// in `all` (by the value of its column `key`; a row whose key is not a number is no row's).
+// Row 0 is left to read for itself: its reason read names no row and reads them all.
 template <class SqlOf>
 void KeepEmptyReads(db::Connection& front, const db::ResultSet& all, std::string_view key,
                     const std::vector<int32_t>& ids, SqlOf sql_of) {
   int k = ColumnOf(all, key);
   if (k < 0) return;
   std::vector<int32_t> with_rows;
-  for (const auto& row : all.rows) with_rows.push_back(db::CLng(row[k]));
+  for (const auto& row : all.rows) {
+    if (db::IsNumeric(row[k])) with_rows.push_back(db::CLng(row[k]));
+  }
   auto empty = std::make_shared<db::ResultSet>();
   empty->columns = all.columns;
   empty->index = all.index;
   for (int32_t id : ids) {
-    if (std::find(with_rows.begin(), with_rows.end(), id) == with_rows.end()) front.KeepPrefetched(sql_of(id), empty);
+    if (id != 0 && std::find(with_rows.begin(), with_rows.end(), id) == with_rows.end()) {
+      front.KeepPrefetched(sql_of(id), empty);
+    }
   }
 }
 
@@ -73,7 +78,7 @@ void PrefetchReceiptReads(Context& ctx, const clsSincroTestataScontrino& record)
     KeepEmptyReads(front, *front.ReadRows(SQL_ExportRigheGiustificaSconto(ctx, false, 0, id_testata)),
                    "idDettaglioMovimento", ids,
                    [&](int32_t id) { return SQL_ExportRigheGiustificaSconto(ctx, false, id, id_testata); });
-  } catch (const db::Error&) {
+  } catch (const std::exception&) {
     front.ForgetPrefetched();  // the rows read for themselves, and meet the error as before
   }
 }

@@ -13,7 +13,8 @@ namespace velkaris {
 
 // Drops what the previous receipt left unread, then keeps the answers for this one. Does
 // nothing outside a frozen snapshot; a read that fails leaves the rows to read for
-// themselves, as they would have.
+// themselves, as they would have (the caller counts the connection's refused statements
+// for the receipt only after this).
 void PrefetchReceiptReads(Context& ctx, const clsSincroTestataScontrino& record);
 
 }  // namespace velkaris

@@ -158,7 +158,6 @@ bool RunPass(Context& ctx, int32_t kind, SyncCollection& receipts, const Transfe
     ParseCollectionForLoggin(ctx, single);
     ParseCollectionForUpdatingRow(ctx, single);
     ++ctx.account.transferred;
-    ctx.logs.Flush();
     if (ctx.progress) ctx.progress(kind, i, count);
   }
   return true;
@@ -194,6 +193,7 @@ namespace {
 void ReadUnitOfWork(Context& ctx) {
   ctx.uow.per_receipt = db::CStr(GetKeyValue(ctx, "Options", "Velkarys.Transazioni", db::Value("1"))) != "0";
   ctx.account.mode = ctx.uow.per_receipt ? "transactions" : "per-statement";
+  ctx.logs.set_hold_notices(ctx.uow.per_receipt);  // a receipt's notices go out at its end
 }
 
 // Known once the back office is open: SQL Server commits sooner, so that the locks on

@@ -4,15 +4,18 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "db/recordset.h"
 #include "demo/demo_generator.h"
 #include "receipts/receipt_transfer.h"
+#include "rows/receipt_row_writer.h"
 #include "run/run_driver.h"
 #include "testing/builders.h"
 #include "testing/fault_injector.h"
 #include "testing/shop_fixture.h"
 #include "util/text.h"
+#include "warehouse/discount_justifications.h"
 #include "warehouse/warehouse_transfer.h"
 
 namespace velkaris {
@@ -575,6 +578,64 @@ TEST_F(UnitsOfWorkTest, MovementTotalsThatCannotBeWrittenKeepTheBatchOutUntilThe
   EXPECT_EQ(Flagged("1=1"), 5);
 }
 
+TEST_F(UnitsOfWorkTest, TheReadsOfAReceiptsRowsAreAnsweredFromOneReadOfTheReceipt) {
+  ThreeReceipts();
+  // A kit component and a reason of no POS row: the read of the whole receipt meets them,
+  // no row's own read does.
+  testing_support::Insert(*ctx.connDbPuntoCassa, "tabPuntoCassa_DettaglioDistinta",
+                          {{"ID", Value(1)}, {"idTestata", Value(1)}, {"idDettaglio", Value()},
+                           {"idArticolo", Value(1)}, {"qta", Value(1.0)}});
+  testing_support::Insert(*ctx.connDbPuntoCassa, "tabGiustificaSconto",
+                          {{"ID", Value(1)}, {"idTestataMovimento", Value(1)}, {"idDettaglioMovimento", Value()},
+                           {"motivazione", Value("promo")}});
+  testing_support::FaultInjector recorder;
+  ctx.connection_created = [&](db::Connection& c) { recorder.Attach(c); };
+  Run();
+  EXPECT_EQ(Count("tabSincroScontrini"), 3);
+  EXPECT_EQ(Flagged("1=1"), 5);
+  const std::vector<std::string>& sent = recorder.statements();
+  auto times = [&](const std::string& sql) { return std::count(sent.begin(), sent.end(), sql); };
+  for (int receipt : {1, 2, 3}) EXPECT_EQ(times(PosRowsQuery(receipt)), 1) << receipt;
+  for (auto [receipt, row] : std::vector<std::pair<int, int>>{{1, 11}, {1, 12}, {2, 21}, {2, 22}, {3, 31}}) {
+    EXPECT_EQ(times(PosRowQuery(receipt, row)), 0) << row;
+    EXPECT_EQ(times(KitQuery(receipt, row)), 0) << row;
+    EXPECT_EQ(times(SQL_ExportRigheGiustificaSconto(ctx, false, row, receipt)), 0) << row;
+  }
+}
+
+// A row with a reason of its own, and a row numbered 0 (whose reason read names no row and
+// reads every reason of the receipt), read for themselves: what they copy is what they copy
+// when every row reads for itself.
+TEST_F(UnitsOfWorkTest, RowsWithReasonsOfTheirOwnReadThemAsWhenNothingIsReadAhead) {
+  ThreeReceipts();
+  PosRow(0, 1);
+  Reason(1, 1, 12);
+  Reason(2, 2, 21);
+  KeepPristine();
+  auto reasons = [&] {
+    std::string out;
+    for (auto rs = dbs.back->OpenRecordset("select g.motivazione, d.idArticolo, d.Quantita from tabGiustificaSconto g "
+                                           "left join tabDettaglioMagazzino d on d.idDettaglio = g.idDettaglioMovimento "
+                                           "order by g.ID");
+         !rs->Eof(); rs->MoveNext()) {
+      for (int i = 0; i < rs->FieldCount(); ++i) out += rs->Field(i).DebugString() + "|";
+      out += "\n";
+    }
+    return out;
+  };
+  ctx.uow.prefetch_reads = false;
+  Run();
+  std::map<std::string, std::string> each_row = Figures(*dbs.back);
+  std::string copied = reasons();
+  ASSERT_EQ(db::CLng(Back("select count(*) from tabGiustificaSconto")), 2);  // each reason once
+
+  RestorePristine();
+  ctx.uow.prefetch_reads = true;
+  Run();
+  EXPECT_EQ(Figures(*dbs.back), each_row);
+  EXPECT_EQ(reasons(), copied);
+}
+
 TEST_F(UnitsOfWorkTest, AFaultAtAnyStatementOfAReceiptLeavesNoTraceAndTheNextRunTransfersItOnce) {
   ThreeReceipts();
   KeepPristine();
@@ -603,7 +664,11 @@ TEST_F(UnitsOfWorkTest, AFaultAtAnyStatementOfAReceiptLeavesNoTraceAndTheNextRun
   std::map<std::string, std::string> only_1 = run_without("2, 3");
   std::map<std::string, std::string> without_3 = run_without("3");
 
-  int failed = 0, tolerated = 0, ended = 0;
+  // The reads that answer the rows' own reads ahead of them: refused, the rows read for
+  // themselves and the receipt goes in as in the clean run.
+  const std::set<std::string> read_ahead_texts = {PosRowsQuery(2), KitsQuery(2),
+                                                  SQL_ExportRigheGiustificaSconto(ctx, false, 0, 2)};
+  int failed = 0, tolerated = 0, ended = 0, read_ahead = 0;
   for (size_t n = after_receipt[0] + 1; n <= after_receipt[1]; ++n) {
     SCOPED_TRACE("failing statement " + std::to_string(n) + ": " + recorder.statements()[n - 1]);
     restore();
@@ -625,6 +690,10 @@ TEST_F(UnitsOfWorkTest, AFaultAtAnyStatementOfAReceiptLeavesNoTraceAndTheNextRun
       std::map<std::string, std::string> now = Figures(*dbs.back);
       EXPECT_EQ(now, without_2);
       EXPECT_EQ(Flagged("IdTestata=2"), 0);
+    } else if (read_ahead_texts.count(recorder.statements()[n - 1])) {
+      ++read_ahead;
+      EXPECT_EQ(Figures(*dbs.back), clean);
+      EXPECT_EQ(Flagged("IdTestata=2"), 2);
     } else {
       ++tolerated;  // a refused statement must never let the receipt in
       ADD_FAILURE() << "the receipt went in although a statement of it was refused";
@@ -641,6 +710,7 @@ TEST_F(UnitsOfWorkTest, AFaultAtAnyStatementOfAReceiptLeavesNoTraceAndTheNextRun
   EXPECT_GT(failed, 40);
   EXPECT_EQ(tolerated, 0);
   EXPECT_GT(ended, 0);
+  EXPECT_EQ(read_ahead, 3);
   RecordProperty("failed", failed);
   RecordProperty("tolerated", tolerated);
   RecordProperty("ended", ended);
