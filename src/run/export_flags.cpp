@@ -1,5 +1,7 @@
 #include "run/export_flags.h"
 
+#include <algorithm>
+
 #include "data/sql_helpers.h"
 #include "data/sync_ledger.h"
 #include "db/recordset.h"
@@ -8,13 +10,22 @@
 namespace velkaris {
 namespace {
 
-// The rows of one receipt flagged in one statement; false when fewer rows than named were
-// there to flag. Held back for the commit, the statement counts as done.
+// At most this many rows a statement, so that a long receipt's list stays one any server takes.
+constexpr size_t kRowsAStatement = 500;
+
+// The rows of one receipt flagged in one statement (or one for every kRowsAStatement); false
+// when fewer rows than named were there to flag. Held back for the commit, a statement
+// counts as done.
 bool FlagRowsTogether(Context& ctx, const std::string& flag, const std::vector<std::string>& ids) {
-  std::string list;
-  for (const std::string& id : ids) list += (list.empty() ? "" : ", ") + id;
-  int64_t rows = ctx.connDbPuntoCassa->Execute("update tabDettaglio SET FlagExport=" + flag + " where idDettaglio in (" +
-                                               list + ")");
+  int64_t rows = 0;
+  for (size_t first = 0; first < ids.size(); first += kRowsAStatement) {
+    std::string list;
+    for (size_t i = first; i < std::min(ids.size(), first + kRowsAStatement); ++i) {
+      list += (list.empty() ? "" : ", ") + ids[i];
+    }
+    rows += ctx.connDbPuntoCassa->Execute("update tabDettaglio SET FlagExport=" + flag + " where idDettaglio in (" +
+                                          list + ")");
+  }
   return ctx.connDbPuntoCassa->defers_writes() || rows == static_cast<int64_t>(ids.size());
 }
 

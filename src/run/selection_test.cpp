@@ -105,7 +105,7 @@ std::shared_ptr<clsSincroTestataScontrino> Header(int pos, int bkf, int mov) {
 }
 
 // A receipt whose rows `ids` were written on both sides, as a transfer hands it over.
-SyncCollection WrittenOnBothSides(std::shared_ptr<clsSincroTestataScontrino> header, std::initializer_list<int> ids) {
+SyncCollection WrittenOnBothSides(std::shared_ptr<clsSincroTestataScontrino> header, const std::vector<int>& ids) {
   for (int id : ids) {
     auto r = header->AggiungiRiga(id);
     r->SincronizzatoScontrinoBKF = r->SincronizzatoMovMagBKF = true;
@@ -220,6 +220,20 @@ TEST_F(SelectionTest, ExportFlagsOfAUnitOfWorkMarkTheSameRowsAndAReceiptsRowsInO
                                                             "FlagExport=1"),
             db::Value(2));
   EXPECT_EQ(SyncLogLines().size(), 1u);  // only the vanished row of the first receipt
+}
+
+TEST_F(SelectionTest, ExportFlagsOfAUnitOfWorkTakeALongReceiptsRowsFiveHundredAStatement) {
+  UseUnitsOfWork();
+  Receipt(1, 4, "1");
+  std::vector<int> ids;
+  for (int id = 1000; id < 1501; ++id) Row(id, 1, "0"), ids.push_back(id);
+  SyncCollection c = WrittenOnBothSides(Header(1, 5, 7), ids);
+  uint64_t before = ctx.connDbPuntoCassa->statement_count();
+  EXPECT_TRUE(ParseCollectionForUpdatingRow(ctx, c));
+  EXPECT_EQ(ctx.connDbPuntoCassa->statement_count() - before, 3u);  // 500 rows, 1 row, the payments
+  EXPECT_EQ(testing_support::Scalar(*ctx.connDbPuntoCassa, "select count(*) from tabDettaglio where FlagExport=1"),
+            db::Value(501));
+  EXPECT_EQ(SyncLogLines().size(), 1u);  // no payments: warned once, no row named
 }
 
 TEST_F(SelectionTest, ExportFlagsWithoutPaymentsWarnOncePerMarkedRow) {
