@@ -11,6 +11,15 @@
 namespace velkaris {
 namespace {
 
+// What was written to a temporary file, which it closes.
+std::string TextOf(FILE* out) {
+  std::rewind(out);
+  char buf[1024] = {};
+  size_t n = std::fread(buf, 1, sizeof buf - 1, out);
+  std::fclose(out);
+  return std::string(buf, n);
+}
+
 TEST(Logs, EntriesKeepOneFullStopAndOnlyErrorsAreCounted) {
   testing_support::TempDir dir;
   platform::FrozenClock clock(db::Date::FromParts(2026, 12, 4, 19, 5, 11));
@@ -71,11 +80,7 @@ TEST(Logs, NotHeldANoticeIsWrittenAtOnceAndHeldNoticesThatCannotBeWrittenGoToThe
   logs.ScriviLogAvviso("Rows", "notice one");
   logs.ScriviLogAvviso("Rows", "notice two");
   logs.Flush();
-  std::rewind(out);
-  char buf[1024] = {};
-  size_t n = std::fread(buf, 1, sizeof buf - 1, out);
-  std::fclose(out);
-  std::string text(buf, n);
+  std::string text = TextOf(out);
   EXPECT_NE(text.find("velkaris: Cannot write the log file '" + logs.ErrorLogPath() + "'"), std::string::npos) << text;
   EXPECT_NE(text.find(":notice one. Oggetto: MODULO \\Rows\n"), std::string::npos) << text;
   EXPECT_NE(text.find(":notice two. Oggetto: MODULO \\Rows\n"), std::string::npos) << text;
@@ -89,11 +94,7 @@ TEST(Logs, AnEntryThatCannotBeWrittenGoesToTheFallbackWithTheReason) {
   FILE* out = std::tmpfile();
   logs.set_fallback(out);
   logs.ScriviLogErrore("Main", "Database is locked");
-  std::rewind(out);
-  char buf[1024] = {};
-  size_t n = std::fread(buf, 1, sizeof buf - 1, out);
-  std::fclose(out);
-  std::string text(buf, n);
+  std::string text = TextOf(out);
   EXPECT_NE(text.find("velkaris: Cannot write the log file '" + logs.ErrorLogPath() + "'"), std::string::npos) << text;
   EXPECT_NE(text.find("velkaris: Database is locked. Oggetto: MODULO \\Main\n"), std::string::npos) << text;
   EXPECT_EQ(logs.error_count(), 1);
