@@ -6,19 +6,16 @@
 
 #include "db/connection.h"
 #include "rows/receipt_row_writer.h"
-#include "util/text.h"
 #include "warehouse/discount_justifications.h"
 #include "warehouse/warehouse_transfer.h"
 
 namespace velkaris {
 namespace {
 
-// The position of a column in a result, or -1.
+// The position of a column in a result (the first of that name), or -1.
 int ColumnOf(const db::ResultSet& result, std::string_view name) {
-  for (size_t i = 0; i < result.columns->size(); ++i) {
-    if (util::EqualsNoCase((*result.columns)[i].name, name)) return static_cast<int>(i);
-  }
-  return -1;
+  if (!result.columns) return -1;
+  return (result.index ? result.index : db::MakeColumnIndex(*result.columns))->Find(name);
 }
 
 // Each POS row's own read, from the read of all of them (whose last column is idDettaglio).
